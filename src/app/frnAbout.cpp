@@ -1,0 +1,68 @@
+#include "frnAbout.h"
+
+#include "ClickLabel.h"
+#include "MakerPages.h"
+#include "Pictures.h"
+#include "platform/Platform.h"
+
+#include <QLabel>
+
+namespace parlivo {
+
+frnAbout::frnAbout(Platform &platform, const QString &appFolder, QWidget *parent)
+    : QWidget(parent, Qt::Tool)
+    , m_platform(platform)
+{
+    setObjectName(QStringLiteral("frnAbout"));
+    setWindowTitle(QStringLiteral("About..."));
+    setFixedSize(11265 / 15, 6600 / 15);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    setPalette(pal);
+    setAutoFillBackground(true);
+
+    Image1 = new ClickLabel(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setGeometry(24, 24, 200, 200);
+    Image1->setPixmap(Pictures::load(appFolder, QStringLiteral("about-logo"), Image1->size()));
+    Image1->setAccessibleName(tr("Parlivo makers' web site"));
+
+    auto *developed = new QLabel(QStringLiteral("Developed by:"), this);
+    developed->setObjectName(QStringLiteral("Label2"));
+    developed->setGeometry(248, 28, 460, 24);
+    developed->setStyleSheet(QStringLiteral("font-weight: bold; color: #445;"));
+
+    Label1 = new ClickLabel(QStringLiteral("The Parlivo makers"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(248, 56, 460, 36);
+    Label1->setStyleSheet(QStringLiteral("font-size: 20px; color: #2a5db0; text-decoration: underline;"));
+
+    auto *notice = new QLabel(this);
+    notice->setObjectName(QStringLiteral("Label3"));
+    notice->setGeometry(248, 104, 470, 200);
+    notice->setWordWrap(true);
+    notice->setText(tr("Parlivo %1\n\nGive your messages a voice: record, type or pick a sound, add a "
+                       "picture, and send the people you care about a small web page of their own.\n\n"
+                       "Parlivo keeps nothing between runs: its working folders are emptied every "
+                       "time it starts and closes.")
+                        .arg(QStringLiteral(PARLIVO_VERSION)));
+
+    Image2 = new ClickLabel(this);
+    Image2->setObjectName(QStringLiteral("Image2"));
+    Image2->setGeometry(24, 250, 200, 160);
+    Image2->setPixmap(Pictures::load(appFolder, QStringLiteral("about-product"), Image2->size()));
+    Image2->setAccessibleName(tr("Parlivo product page"));
+
+    connect(Image1, &ClickLabel::clicked, this, [this] { openAndUnload(MakerPages::Company); });
+    connect(Label1, &ClickLabel::clicked, this, [this] { openAndUnload(MakerPages::Company); });
+    connect(Image2, &ClickLabel::clicked, this, [this] { openAndUnload(MakerPages::Product); });
+}
+
+void frnAbout::openAndUnload(const char *address)
+{
+    if (m_platform.shell)
+        m_platform.shell->open(QString::fromLatin1(address));
+    close();
+}
+
+} // namespace parlivo

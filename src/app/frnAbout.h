@@ -1,0 +1,25 @@
+#pragma once
+// The about box: who made Parlivo, with links to the maker's pages.
+#include <QWidget>
+
+namespace parlivo {
+
+struct Platform;
+class ClickLabel;
+
+class frnAbout : public QWidget
+{
+    Q_OBJECT
+public:
+    frnAbout(Platform &platform, const QString &appFolder, QWidget *parent = nullptr);
+
+    ClickLabel *Image1 = nullptr;
+    ClickLabel *Label1 = nullptr;
+    ClickLabel *Image2 = nullptr;
+
+private:
+    void openAndUnload(const char *address);
+    Platform &m_platform;
+};
+
+} // namespace parlivo

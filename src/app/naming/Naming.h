@@ -1,0 +1,30 @@
+#pragma once
+// How every file of a message is named: the drive serial of the application folder's
+// volume, then the time of day ("hh_mm_ss") at which the name was issued.
+#include <QString>
+#include <QTime>
+
+namespace parlivo {
+
+class DriveInfo;
+
+// The part of flname after its last folder separator, cut before the first '.'.
+QString GetFileName(const QString &flname);
+
+// "hh_mm_ss" on the 24-hour clock.
+QString MessageTimeStamp(const QTime &time);
+
+// Absolute volume serial of the drive holding appFolder (or of driveLetter when given);
+// -1 when the drive is not ready. Asked afresh on every call.
+qint64 GetDriveSerialNumber(DriveInfo &drives, const QString &appFolder, const QString &driveLetter = {});
+
+// The serial as written in names: decimal digits, or "-1".
+QString DriveSerialText(qint64 serial);
+
+// "PVD82_" + serial + "_" + stamp.
+QString MessageBaseName(qint64 serial, const QString &stamp);
+
+// appFolder + "/Temp/" + serial + "_" + stamp + ".mp3".
+QString AudioWorkingFile(const QString &appFolder, qint64 serial, const QString &stamp);
+
+} // namespace parlivo

@@ -1,0 +1,7 @@
+#include "Factories.h"
+
+namespace parlivo {
+
+std::unique_ptr<CharacterHost> makeCharacterHost(const QString &) { return nullptr; }
+
+} // namespace parlivo
