@@ -1,5 +1,6 @@
 // parlivo: give a short message its voice and publish it as a small web page.
 #include "app/Commands.h"
+#include "app/FirstFrameProbe.h"
 #include "app/RealPlatform.h"
 #include "app/SignalCloser.h"
 #include "app/Style.h"
@@ -67,6 +68,7 @@ int main(int argc, char **argv)
     window.Form_Load();
     if (QScreen *screen = window.screen())
         window.move(screen->availableGeometry().center() - window.rect().center());
+    parlivo::FirstFrameProbe::installIfAsked(&window);
     window.show();
     return app.exec();
 }

@@ -5,6 +5,7 @@
 #include "MakerPages.h"
 #include "Pictures.h"
 #include "ToolTipTable.h"
+#include "WrapButton.h"
 #include "app/naming/Naming.h"
 #include "frnAbout.h"
 
@@ -67,7 +68,7 @@ ClickLabel *makeClickLabel(QWidget *parent, const char *name, const QString &tex
 
 QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption, const QRect &geometry)
 {
-    auto *b = make<QPushButton>(parent, name, geometry);
+    auto *b = make<WrapButton>(parent, name, geometry);
     b->setText(caption);
     b->setAccessibleName(caption);
     return b;
@@ -220,8 +221,6 @@ void frmMAIN::buildStep1Choice()
     Button6 = makeButton(Frame4, "Button6",
                          QStringLiteral("Select to use a previosly recorded mp3 file for your audio message..."),
                          QRect(8, 114, 257, 40));
-    for (QPushButton *b : {Button14, Button6})
-        b->setProperty("wrap", true);
 }
 
 void frmMAIN::buildStep1Microphone()
@@ -353,8 +352,6 @@ void frmMAIN::buildSteps2to5()
     Button11 = makeButton(this, "Button11", QStringLiteral("Want to view your new Web Message?"), QRect(582, 412, 150, 34));
     Button22 = makeButton(this, "Button22", QStringLiteral("Software that will enhance YOUR creativity!"),
                           QRect(472, 262, 193, 26));
-    for (QPushButton *b : {Button5, Button12, Button3, Button11, Button2, Button22})
-        b->setProperty("wrap", true);
 }
 
 void frmMAIN::buildMenus()

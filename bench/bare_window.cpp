@@ -1,0 +1,17 @@
+// The yardstick for start-up: a bare Qt window of the main window's size that quits
+// after its first paint. Compare with `PARLIVO_QUIT_AFTER_FIRST_FRAME=1 parlivo`.
+#include "app/FirstFrameProbe.h"
+
+#include <QApplication>
+#include <QWidget>
+
+int main(int argc, char **argv)
+{
+    qputenv("PARLIVO_QUIT_AFTER_FIRST_FRAME", "1");
+    QApplication app(argc, argv);
+    QWidget window;
+    window.setFixedSize(752, 509);
+    parlivo::FirstFrameProbe::installIfAsked(&window);
+    window.show();
+    return app.exec();
+}
