@@ -43,7 +43,7 @@ QAccessibleInterface *clickLabelFactory(const QString &className, QObject *objec
 ClickLabel::ClickLabel(const QString &text, QWidget *parent) : QLabel(text, parent)
 {
     setCursor(Qt::PointingHandCursor);
-    setFocusPolicy(Qt::StrongFocus);
+    setFocusPolicy(Qt::TabFocus);   // reachable by keyboard; a click leaves no focus ring
 }
 
 void ClickLabel::installAccessibility()

@@ -11,13 +11,15 @@ void applyStyle(QApplication &app)
     font.setPointSizeF(9);
     app.setFont(font);
     app.setStyleSheet(QStringLiteral(R"(
-        QFrame#Frame1, QFrame#Frame2, QFrame#Frame3, QFrame#Frame4, QFrame#Frame7 {
+        QFrame#Frame1 { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #ffffff, stop:1 #f3f7fd);
+            border: 1px solid #b9c6dc; border-radius: 10px; }
+        QFrame#Frame2, QFrame#Frame3, QFrame#Frame4, QFrame#Frame7 {
             background: rgba(255, 255, 255, 235); border: 1px solid #b9c6dc; border-radius: 8px; }
         QLabel[role="heading"] { font-weight: bold; color: #1f3d73; }
         QLabel#Label14 { font-size: 20px; font-weight: bold; color: #1f3d73; }
         QLabel[role="titlebutton"] { font-size: 16px; font-weight: bold; color: #1f3d73;
-            border-radius: 6px; background: rgba(255, 255, 255, 150); }
-        QLabel[role="titlebutton"]:hover { background: #dfe8f7; }
+            border-radius: 6px; background: transparent; }
+        QLabel[role="titlebutton"]:hover { background: rgba(47, 111, 208, 45); }
         QLabel#Label12:hover { background: #e5484d; color: white; }
         QLabel[role="start"] { font-size: 17px; font-weight: bold; color: white;
             background: #2f6fd0; border-radius: 10px; }
@@ -26,7 +28,8 @@ void applyStyle(QApplication &app)
         QLabel#Label1 { font-size: 13px; color: #233; }
         QLabel#Label22 { color: #2a5db0; font-style: italic; }
         QLineEdit#Text1 { background: #f5f8fd; border: 1px solid #b9c6dc; border-radius: 4px; padding: 2px 6px; color: #123; }
-        QLineEdit#Label7 { background: transparent; color: #334; }
+        QLineEdit#Label7 { background: transparent; color: #334; padding-top: 8px; }
+        QLabel#Label18 { font-size: 10px; color: #1f3d73; font-weight: bold; }
         QPushButton { background: #f4f7fc; border: 1px solid #9fb2d3; border-radius: 5px; padding: 2px 6px; color: #13294b; }
         QPushButton:hover { background: #e3ecfa; }
         QPushButton:pressed { background: #cbd9f2; }

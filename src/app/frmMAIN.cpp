@@ -211,16 +211,16 @@ void frmMAIN::buildStep1Choice()
 {
     Frame4 = makePanel(this, "Frame4", tw(2040, 1080, 4095, 2415));
     Label19 = makeLabel(Frame4, "Label19", QStringLiteral("Step 1: Choose your recording preferance... "),
-                        QRect(8, 4, 257, 22));
+                        QRect(8, 3, 257, 32));
     Label19->setProperty("role", QStringLiteral("heading"));
     Button13 = makeButton(Frame4, "Button13", QStringLiteral("Record audio - your voice via microphone"),
-                          QRect(8, 30, 257, 36));
+                          QRect(8, 36, 257, 32));
     Button14 = makeButton(Frame4, "Button14",
                           QStringLiteral("Convert text to audio - enter or paste text then have the software convert to audio..."),
-                          QRect(8, 70, 257, 40));
+                          QRect(8, 72, 257, 38));
     Button6 = makeButton(Frame4, "Button6",
                          QStringLiteral("Select to use a previosly recorded mp3 file for your audio message..."),
-                         QRect(8, 114, 257, 40));
+                         QRect(8, 114, 257, 38));
 }
 
 void frmMAIN::buildStep1Microphone()
@@ -344,14 +344,14 @@ void frmMAIN::buildSteps2to5()
     Label5->setProperty("role", QStringLiteral("heading"));
     Button3 = makeButton(this, "Button3",
                          QStringLiteral("Copy link to clipboard - then YOU paste into your email message..."),
-                         QRect(496, 348, 225, 44));
+                         QRect(496, 348, 212, 44));
 
     Label18 = makeLabel(this, "Label18", QStringLiteral("When all is said && done >>>"), tw(7560, 6240, 1095, 495));
     Label18->setTextFormat(Qt::PlainText);
     Label18->setText(QStringLiteral("When all is said & done >>>"));
-    Button11 = makeButton(this, "Button11", QStringLiteral("Want to view your new Web Message?"), QRect(582, 412, 150, 34));
+    Button11 = makeButton(this, "Button11", QStringLiteral("Want to view your new Web Message?"), QRect(580, 412, 130, 36));
     Button22 = makeButton(this, "Button22", QStringLiteral("Software that will enhance YOUR creativity!"),
-                          QRect(472, 262, 193, 26));
+                          QRect(472, 68, 240, 30));
 }
 
 void frmMAIN::buildMenus()
@@ -506,6 +506,7 @@ void frmMAIN::Form_Load()
     }
     Timer5->start();
     Timer5_Timer();
+    Label6->setFocus();   // the keyboard starts where the mouse would
     // Steps 5 to 9 wait on audio devices, voices and the character: they run once the
     // first frame is on screen (the intro panel covers them meanwhile).
     m_deferredLoadQueued = true;

@@ -45,7 +45,7 @@ frnAbout::frnAbout(Platform &platform, const QString &appFolder, QWidget *parent
                        "picture, and send the people you care about a small web page of their own.\n\n"
                        "Parlivo keeps nothing between runs: its working folders are emptied every "
                        "time it starts and closes.")
-                        .arg(QStringLiteral(PARLIVO_VERSION)));
+                        .arg(QStringLiteral("z2006.8.3")));
 
     Image2 = new ClickLabel(this);
     Image2->setObjectName(QStringLiteral("Image2"));
