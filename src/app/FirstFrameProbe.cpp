@@ -4,6 +4,9 @@
 #include <QEvent>
 #include <QTimer>
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace parlivo {
 
 void FirstFrameProbe::installIfAsked(QObject *target)
@@ -17,8 +20,12 @@ bool FirstFrameProbe::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::Paint) {
         watched->removeEventFilter(this);
-        // Quit once this paint has been flushed.
-        QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+        // Leave at once when this frame has been flushed: what is measured is the time to
+        // the first frame, not the teardown.
+        QTimer::singleShot(0, qApp, [] {
+            std::fflush(nullptr);
+            std::_Exit(0);
+        });
         deleteLater();
     }
     return false;

@@ -1,5 +1,6 @@
 #include "WrapButton.h"
 
+#include <QEvent>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
@@ -12,27 +13,49 @@ QSize WrapButton::sizeHint() const
     return {std::max(width(), 60), r.height() + 10};
 }
 
+void WrapButton::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        m_fittedFor.clear();
+    QPushButton::changeEvent(event);
+}
+
+void WrapButton::resizeEvent(QResizeEvent *event)
+{
+    m_fittedFor.clear();
+    QPushButton::resizeEvent(event);
+}
+
+QFont WrapButton::fittedFont(const QRect &area)
+{
+    if (m_fittedFor == text() && m_fittedSize == area.size())
+        return m_fitted;
+    QFont f = font();
+    QFontMetrics fm(f);
+    while (f.pointSizeF() > 6.5
+           && fm.boundingRect(area, Qt::TextWordWrap | Qt::AlignCenter, text()).height() > area.height()) {
+        f.setPointSizeF(f.pointSizeF() - 0.5);
+        fm = QFontMetrics(f);
+    }
+    m_fitted = f;
+    m_fittedFor = text();
+    m_fittedSize = area.size();
+    return f;
+}
+
 void WrapButton::paintEvent(QPaintEvent *)
 {
     QStylePainter p(this);
     QStyleOptionButton option;
     initStyleOption(&option);
-    const QString caption = option.text;
     option.text.clear();
     p.drawControl(QStyle::CE_PushButton, option);
 
-    // The caption is drawn by hand so it can wrap; shrink the font if it still does not fit.
-    QRect area = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this).adjusted(3, 0, -3, 0);
-    QFont f = font();
-    QFontMetrics fm(f);
-    while (f.pointSizeF() > 6.5
-           && fm.boundingRect(area, Qt::TextWordWrap | Qt::AlignCenter, caption).height() > area.height()) {
-        f.setPointSizeF(f.pointSizeF() - 0.5);
-        fm = QFontMetrics(f);
-    }
-    p.setFont(f);
+    // The caption is drawn by hand so it can wrap, in a smaller font if it must.
+    const QRect area = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this).adjusted(3, 0, -3, 0);
+    p.setFont(fittedFont(area));
     p.setPen(option.palette.color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
-    p.drawText(area, Qt::TextWordWrap | Qt::AlignCenter, caption);
+    p.drawText(area, Qt::TextWordWrap | Qt::AlignCenter, text());
 }
 
 } // namespace parlivo

@@ -1,6 +1,7 @@
 #pragma once
 // A push button whose caption wraps onto several lines: the window's captions are
 // sentences, and the buttons have fixed places.
+#include <QFont>
 #include <QPushButton>
 
 namespace parlivo {
@@ -14,6 +15,16 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    // The largest font (down to a floor) at which the caption fits the area; laying text
+    // out is the dear part of painting, so it is worked out once per caption and size.
+    QFont fittedFont(const QRect &area);
+    QFont m_fitted;
+    QString m_fittedFor;
+    QSize m_fittedSize;
 };
 
 } // namespace parlivo

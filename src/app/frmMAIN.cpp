@@ -181,6 +181,8 @@ void frmMAIN::buildWindow()
 void frmMAIN::buildIntro()
 {
     Frame1 = makePanel(this, "Frame1", tw(480, 960, 10215, 6135));
+    // Opaque, so the steps beneath are not painted while the intro covers them.
+    Frame1->setAttribute(Qt::WA_OpaquePaintEvent);
     Frame1->setAccessibleName(tr("Welcome"));
     Image1 = make<QLabel>(Frame1, "Image1", QRect(16, 14, 200, 150));
     Image1->setPixmap(Pictures::load(appFolder(), QStringLiteral("intro-voice"), Image1->size()));
@@ -528,11 +530,20 @@ void frmMAIN::attachToolTips()
 void frmMAIN::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    if (m_deferredLoadQueued && !m_deferredLoadDone) {
-        m_deferredLoadQueued = false;
-        // Queued twice: the first pass lets the expose and paint of the first frame through.
-        QTimer::singleShot(0, this, [this] { QTimer::singleShot(0, this, &frmMAIN::runDeferredLoad); });
-    }
+    // Should no frame ever be painted (a hidden or unmapped window), load anyway.
+    if (m_deferredLoadQueued && !m_deferredLoadDone)
+        QTimer::singleShot(1500, this, &frmMAIN::runDeferredLoad);
+}
+
+void frmMAIN::firstFramePainted()
+{
+    if (m_firstFramePainted)
+        return;
+    m_firstFramePainted = true;
+    // The background is painted first; the rest of this frame is flushed before the
+    // queued call runs.
+    if (m_deferredLoadQueued && !m_deferredLoadDone)
+        QTimer::singleShot(0, this, &frmMAIN::runDeferredLoad);
 }
 
 void frmMAIN::runDeferredLoad()
@@ -780,6 +791,8 @@ PARLIVO_DISMISSING_TOPIC(mnuPreview)
 
 bool frmMAIN::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == Image3 && event->type() == QEvent::Paint)
+        firstFramePainted();
     if (watched == Image3 || watched == Label14) {
         switch (event->type()) {
         case QEvent::MouseButtonPress: {

@@ -251,11 +251,13 @@ private:
 
     // Moves the window by hand while a button is held, where the platform cannot.
     void manualMove(QEvent *event);
+    void firstFramePainted();
 
     Platform &m_platform;
     WorkingFolders m_folders;
     bool m_deferredLoadDone = false;
     bool m_deferredLoadQueued = false;
+    bool m_firstFramePainted = false;
     bool m_unloaded = false;
     bool m_manualMoving = false;
     QPoint m_dragOffset;
