@@ -232,15 +232,15 @@ void frmMAIN::buildStep1Microphone()
     Label8 = makeLabel(Frame2, "Label8", QStringLiteral("Step 1: Option to record what you want to say..."),
                        QRect(8, 4, 281, 22));
     Label8->setProperty("role", QStringLiteral("heading"));
-    cmdRecRecord = makeButton(Frame2, "cmdRecRecord", QStringLiteral("Record"), QRect(8, 30, 74, 28));
-    cmdRecStop = makeButton(Frame2, "cmdRecStop", QStringLiteral("Stop"), QRect(86, 30, 60, 28));
-    lblLabRecInfoMS = makeLabel(Frame2, "lblLabRecInfoMS", QStringLiteral("Recording length:"), QRect(152, 30, 104, 14));
+    cmdRecRecord = makeButton(Frame2, "cmdRecRecord", QStringLiteral("Record"), QRect(8, 38, 74, 26));
+    cmdRecStop = makeButton(Frame2, "cmdRecStop", QStringLiteral("Stop"), QRect(86, 38, 60, 26));
+    lblLabRecInfoMS = makeLabel(Frame2, "lblLabRecInfoMS", QStringLiteral("Recording length:"), QRect(152, 36, 137, 14));
     lblLabRecInfoMS->setVisible(false);
-    lblRecInfoMS = makeLabel(Frame2, "lblRecInfoMS", QString(), QRect(152, 44, 104, 16));
+    lblRecInfoMS = makeLabel(Frame2, "lblRecInfoMS", QString(), QRect(152, 50, 137, 16));
     lblRecInfoMS->setAccessibleName(tr("Recording length"));
-    levelMeter = make<LevelMeter>(Frame2, "levelMeter", QRect(8, 62, 281, 8));
+    levelMeter = make<LevelMeter>(Frame2, "levelMeter", QRect(8, 68, 281, 8));
 
-    frInputDevice = make<QGroupBox>(Frame2, "frInputDevice", QRect(8, 74, 281, 46));
+    frInputDevice = make<QGroupBox>(Frame2, "frInputDevice", QRect(8, 80, 281, 46));
     frInputDevice->setTitle(QStringLiteral("Record source:"));
     cmbSrcInput = make<QComboBox>(frInputDevice, "cmbSrcInput", QRect(6, 18, 269, 22));
     cmbSrcInput->setAccessibleName(tr("Record source"));
@@ -249,15 +249,16 @@ void frmMAIN::buildStep1Microphone()
     cmbDevInput->setToolTip(QStringLiteral("Recording source"));
     cmbDevInput->setAccessibleName(tr("Recording device"));
 
-    Label10 = makeLabel(Frame2, "Label10", QStringLiteral("Record device Volume:"), QRect(8, 124, 130, 18));
-    sldrVolumeInp = make<QSlider>(Frame2, "sldrVolumeInp", QRect(140, 124, 149, 18));
+    Label10 = makeLabel(Frame2, "Label10", QStringLiteral("Record device Volume:"), QRect(8, 132, 140, 18));
+    sldrVolumeInp = make<QSlider>(Frame2, "sldrVolumeInp", QRect(150, 132, 139, 18));
     sldrVolumeInp->setOrientation(Qt::Horizontal);
     sldrVolumeInp->setToolTip(QStringLiteral("Recording device volume setting"));
     sldrVolumeInp->setAccessibleName(QStringLiteral("Record device Volume:"));
     Label10->setBuddy(sldrVolumeInp);
 
     Button18 = makeButton(Frame2, "Button18", QStringLiteral("Cancel"), QRect(229, 4, 60, 20));
-    Label8->setGeometry(8, 4, 216, 22);
+    Label8->setGeometry(8, 3, 216, 32);
+    Label10->setWordWrap(false);
     lblLabRecInfoMS->setBuddy(cmdRecRecord);
 
     Timer2 = new QTimer(this);
