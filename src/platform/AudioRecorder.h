@@ -68,6 +68,8 @@ public:
     virtual int fileChannelCount() = 0;
     virtual void write(const QByteArray &pcm) = 0;                // encode and append
     virtual void close() = 0;                                     // flush and release
+    // Ends the file without keeping it: whatever was at the path before stays as it was.
+    virtual void abandon() { close(); }
 };
 
 } // namespace parlivo

@@ -1,0 +1,24 @@
+#pragma once
+// Reads a whole audio file (MP3, WAV and whatever else the decoder library knows) into
+// 16-bit PCM at the file's own rate and channel count.
+#include <QByteArray>
+#include <QString>
+#include <atomic>
+
+namespace parlivo {
+
+struct DecodedAudio
+{
+    QByteArray pcm;        // interleaved Int16
+    int sampleRate = 0;
+    int channels = 0;
+    qint64 frames = 0;
+    QString error;         // "" on success: "file not found", "not an audio file", ...
+    bool ok() const { return error.isEmpty(); }
+    double seconds() const { return sampleRate > 0 ? double(frames) / sampleRate : 0.0; }
+};
+
+// cancel (optional) is polled between chunks; a cancelled decode reports "cancelled".
+DecodedAudio decodeAudioFile(const QString &path, const std::atomic<bool> *cancel = nullptr);
+
+} // namespace parlivo

@@ -1,0 +1,93 @@
+#pragma once
+// The microphone: capture through Qt's audio input, ports and volume through the
+// audio server. Audio is handed over in blocks of the configured size; a meter level
+// is reported from small chunks several times a second.
+#include "PulseSources.h"
+#include "platform/AudioRecorder.h"
+
+#include <QAudioDevice>
+#include <QAudioFormat>
+#include <QList>
+#include <QPointer>
+#include <functional>
+#include <deque>
+
+class QAudioSource;
+class QIODevice;
+
+namespace parlivo {
+
+class QtAudioRecorder : public AudioRecorder
+{
+    Q_OBJECT
+public:
+    explicit QtAudioRecorder(QObject *parent = nullptr);
+    ~QtAudioRecorder() override;
+
+    int deviceCount() override;
+    int defaultDevice() override;
+    void selectDevice(int device) override;
+    int isInputDevice() override;
+    QString deviceName() override;
+
+    int highestSourceNumber() override;
+    int currentSource() override;
+    void selectSource(int source) override;
+    QString sourceName() override;
+    bool sourceIsActive() override;
+    void makeSourceActive(bool active) override;
+
+    int volume() override;
+    void setVolume(int value) override;
+    int volumeMaximum() const override { return 100; }
+
+    void setFormat(int sampleRate, int channels) override;
+    int sizeForDuration(int milliseconds) override;
+    void setBlockSize(int bytes) override;
+
+    void start() override;
+    int startStatus() override { return m_startStatus; }
+    QString lastError() const override { return m_lastError; }
+    void stop() override;
+    QByteArray takeBlock() override;
+
+    void setMonitoring(bool on) override;
+
+    // The device list as the server reports it now (names as shown to the user).
+    QStringList deviceNames();
+    bool isRecording() const { return m_recording; }
+
+private:
+    void refreshDevices();
+    bool openCapture(QString *error);
+    void closeCapture();
+    void consume(const char *data, qint64 bytes);
+    void deliverBlocks(bool includePartial);
+    // The ports of the selected device, or one entry named after the device.
+    struct SourceEntry { QString port, label; };
+    QVector<SourceEntry> sourceEntries();
+
+    PulseSources m_server;
+    QList<QAudioDevice> m_devices;
+    bool m_devicesLoaded = false;
+    int m_device = -1;
+    int m_source = -1;
+
+    QAudioFormat m_format;
+    int m_blockSize = 0;
+
+    QPointer<QAudioSource> m_capture;
+    QIODevice *m_io = nullptr;
+    bool m_recording = false;
+    bool m_monitoring = false;
+    int m_startStatus = 0;
+    QString m_lastError;
+
+    QByteArray m_pending;                // audio of the block being filled
+    std::deque<QByteArray> m_completed;  // blocks announced but not yet taken
+    int m_blockNumber = 0;
+    float m_peak = 0;
+    qint64 m_meterBytes = 0;
+};
+
+} // namespace parlivo

@@ -1,0 +1,300 @@
+// Recording and playback through the real recorder, MP3 writer and player against the
+// private audio server: whatever is played into its speaker is what its microphone hears.
+#include "audio/Mp3TestSignals.h"
+#include "app/Commands.h"
+#include "audio/Mp3Info.h"
+#include "fakes/FakePlatform.h"
+#include "platform/adapters/AudioDecoder.h"
+#include "platform/adapters/Factories.h"
+#include "platform/adapters/Mp3Encoder.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace parlivo;
+using namespace parlivo::test;
+
+namespace {
+
+class AudioServer : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (qEnvironmentVariableIsEmpty("PARLIVO_PULSE"))
+            GTEST_SKIP() << "no private audio server (run through ./dev test)";
+        sink = qEnvironmentVariable("PARLIVO_PULSE_SINK", QStringLiteral("parlivo_out"));
+        source = qEnvironmentVariable("PARLIVO_PULSE_SOURCE", QStringLiteral("parlivo_mic"));
+        fp = std::make_unique<FakePlatform>();
+        fp->platform().createAudioRecorder = makeAudioRecorder;
+        fp->platform().createAudioFileWriter = makeAudioFileWriter;
+        fp->platform().createAudioPlayer = makeAudioPlayer;
+        w = fp->makeWindow();
+        ASSERT_TRUE(w->AudioRecord && w->AudioFile && w->SMAudioPlayAndRecordX1);
+        QObject::connect(w->AudioRecord.get(), &AudioRecorder::EndArrayRecord, w.get(), [this](int) { ++blocks; });
+    }
+
+    void TearDown() override
+    {
+        // Everything that talks to the server goes before the next test, in order:
+        // outside processes, then the window and its components, then their deferred deletes.
+        for (QProcess *p : {&player, &capture}) {
+            if (p->state() != QProcess::NotRunning) {
+                p->kill();
+                p->waitForFinished(3000);
+            }
+        }
+        w.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        fp.reset();
+    }
+
+    // Plays a tone into the server's speaker with the server's own tool, independent of ours.
+    void playTone(double hz, double seconds)
+    {
+        const QString wav = dir.filePath(QStringLiteral("tone.wav"));
+        ASSERT_TRUE(writeWav(wav, bytesOf(tone(hz, seconds)), 44100));
+        player.start(QStringLiteral("paplay"), {QStringLiteral("-d"), sink, wav});
+        ASSERT_TRUE(player.waitForStarted(3000));
+    }
+
+    // Records from Record to Stop, stopping right after the given number of 1-second blocks.
+    void recordBlocks(int count)
+    {
+        blocks = 0;
+        w->cmdRecRecord_Click();
+        ASSERT_EQ(w->status(), QStringLiteral("Recording...")) << qPrintable(w->status());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return blocks >= count; }, 1000 * count + 5000));
+        w->cmdRecStop_Click();
+    }
+
+    QString pactl(const QStringList &args)
+    {
+        QProcess p;
+        p.start(QStringLiteral("pactl"), args);
+        p.waitForFinished(5000);
+        return QString::fromLocal8Bit(p.readAllStandardOutput());
+    }
+
+    QString sink, source;
+    std::unique_ptr<FakePlatform> fp;
+    std::unique_ptr<frmMAIN> w;
+    QTemporaryDir dir;
+    QProcess player, capture;
+    int blocks = 0;
+};
+
+} // namespace
+
+TEST_F(AudioServer, DeviceSourceAndVolumeComeFromTheServer)
+{
+    ASSERT_GE(w->cmbDevInput->count(), 1);
+    EXPECT_GE(w->cmbDevInput->findText(QStringLiteral("Parlivo-Microphone")), 0);
+    EXPECT_EQ(w->cmbDevInput->currentText(), QStringLiteral("Parlivo-Microphone"));
+    // The remapped source has no ports: one entry named after the device.
+    ASSERT_EQ(w->cmbSrcInput->count(), 1);
+    EXPECT_EQ(w->cmbSrcInput->itemText(0), QStringLiteral("Parlivo-Microphone"));
+    EXPECT_EQ(w->sldrVolumeInp->maximum(), 100);
+    EXPECT_EQ(w->sldrVolumeInp->value(), 100);
+
+    // The slider and the server's mixer agree both ways.
+    w->sldrVolumeInp->setValue(40);
+    EXPECT_TRUE(pactl({QStringLiteral("get-source-volume"), source}).contains(QStringLiteral("40%")))
+        << qPrintable(pactl({QStringLiteral("get-source-volume"), source}));
+    pactl({QStringLiteral("set-source-volume"), source, QStringLiteral("75%")});
+    w->cmbSrcInput_Click(0);
+    EXPECT_EQ(w->sldrVolumeInp->value(), 75);
+    w->sldrVolumeInp->setValue(100);
+    EXPECT_TRUE(pactl({QStringLiteral("get-source-volume"), source}).contains(QStringLiteral("100%")));
+}
+
+TEST_F(AudioServer, RecordedToneIsAnExactMp3AndASecondRecordingReplacesIt)
+{
+    playTone(440, 8);
+    // The meter hears the tone before Record is pressed.
+    float level = 0;
+    QObject::connect(w->AudioRecord.get(), &AudioRecorder::levelChanged, w.get(), [&](float v) { level = std::max(level, v); });
+    w->AudioRecord->setMonitoring(true);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return level > 0.3f; }, 3000)) << level;
+    w->AudioRecord->setMonitoring(false);
+
+    const QString path = w->txtRecFilename->text();
+    recordBlocks(3);
+    EXPECT_TRUE(w->draft.i_recorded);
+    EXPECT_EQ(w->draft.my_recording, path);
+    EXPECT_EQ(w->status(), QString());
+
+    const Mp3Info info = readMp3InfoFile(path);
+    ASSERT_TRUE(info.valid) << qPrintable(path);
+    EXPECT_EQ(info.sampleRate, 44100);
+    EXPECT_EQ(info.channels, 1);
+    EXPECT_EQ(info.bitrateKbps, 128);
+    EXPECT_TRUE(info.constantBitrate);
+    EXPECT_TRUE(info.hasInfoFrame);
+    const DecodedAudio audio = decodeAudioFile(path);
+    ASSERT_TRUE(audio.ok()) << qPrintable(audio.error);
+    EXPECT_EQ(audio.sampleRate, 44100);
+    EXPECT_EQ(audio.channels, 1);
+    EXPECT_NEAR(audio.seconds(), 3.0, 0.1);
+    EXPECT_NEAR(pitchOf(audio.pcm, 44100), 440.0, 3.0);
+    // The middle half, cut on whole samples.
+    const qsizetype samples = audio.pcm.size() / 2;
+    EXPECT_NEAR(rmsOf(audio.pcm.mid(2 * (samples / 4), 2 * (samples / 2))), 0.5 / std::sqrt(2.0), 0.05);
+
+    // Recording again without a new path replaces the first file.
+    recordBlocks(1);
+    const DecodedAudio second = decodeAudioFile(path);
+    ASSERT_TRUE(second.ok());
+    EXPECT_NEAR(second.seconds(), 1.0, 0.1);
+    EXPECT_FALSE(QFile::exists(path + QStringLiteral(".part")));
+}
+
+TEST_F(AudioServer, ChosenMp3StaysByteForByteIntact)
+{
+    const QString mine = dir.filePath(QStringLiteral("mine.mp3"));
+    {
+        Mp3Encoder enc;
+        ASSERT_TRUE(enc.open(mine, 44100, 44100, 1, 128));
+        const auto t = tone(660, 1.0);
+        enc.encode(t.data(), int(t.size()));
+        ASSERT_TRUE(enc.close());
+    }
+    QFile f(mine);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray before = f.readAll();
+    f.close();
+
+    fp->fileDialog.answers = {mine};
+    w->Button6_Click();
+    ASSERT_EQ(w->txtRecFilename->text(), mine);
+    playTone(440, 4);
+    recordBlocks(1);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), before);
+    EXPECT_NE(w->draft.my_recording, mine);
+    EXPECT_TRUE(decodeAudioFile(w->draft.my_recording).ok());
+}
+
+TEST_F(AudioServer, CounterLimitStopsARealRecording)
+{
+    w->cmdRecRecord_Click();
+    ASSERT_TRUE(w->Timer2->isActive());
+    w->Timer2->stop();   // ticks are driven by hand: 125 seconds are not waited for
+    for (int i = 0; i < 125; ++i)
+        w->Timer2_Timer();
+    EXPECT_EQ(w->draft.my_time2, 0);
+    EXPECT_TRUE(w->lblRecInfoMS->text().isEmpty());
+    // The writer was closed: the file is a complete MP3 of what arrived meanwhile.
+    EXPECT_TRUE(readMp3InfoFile(w->draft.my_recording).hasInfoFrame);
+    // And the recorder is idle again: a new recording starts.
+    recordBlocks(1);
+    EXPECT_TRUE(decodeAudioFile(w->draft.my_recording).ok());
+}
+
+TEST_F(AudioServer, PlaybackReachesTheSpeaker)
+{
+    const QString path = w->txtRecFilename->text();
+    {
+        Mp3Encoder enc;
+        ASSERT_TRUE(enc.open(path, 44100, 44100, 1, 128));
+        const auto t = tone(550, 1.5);
+        enc.encode(t.data(), int(t.size()));
+        ASSERT_TRUE(enc.close());
+    }
+    capture.start(QStringLiteral("parec"), {QStringLiteral("--raw"), QStringLiteral("--format=s16le"),
+                                            QStringLiteral("--rate=44100"), QStringLiteral("--channels=1"),
+                                            QStringLiteral("--latency-msec=20"), QStringLiteral("-d"),
+                                            sink + QStringLiteral(".monitor")});
+    ASSERT_TRUE(capture.waitForStarted(3000));
+    QTest::qWait(300);
+
+    QStringList times;
+    QObject::connect(w->SMAudioPlayAndRecordX1.get(), &AudioPlayer::timeNotification, w.get(),
+                     [&] { times << w->lblRecInfoMS->text(); });
+    w->Button4_Click();
+    EXPECT_EQ(w->status(), QStringLiteral("Playing audio file..."));
+    EXPECT_EQ(w->txtWaveFilename->text(), path);
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !times.isEmpty() && times.last() == QStringLiteral("1.5"); }, 6000))
+        << qPrintable(times.join(QLatin1Char(' ')));
+    QTest::qWait(400);
+    capture.terminate();
+    capture.waitForFinished(3000);
+    const QByteArray heard = capture.readAllStandardOutput();
+
+    EXPECT_TRUE(fp->messageBox.shown.empty());
+    EXPECT_GE(times.size(), 10);   // about every 100 ms
+    // The whole clip reached the speaker: 1.5 s of the tone at its level and pitch.
+    qsizetype loudFrames = 0;
+    QByteArray loud;
+    const auto *s = reinterpret_cast<const qint16 *>(heard.constData());
+    for (qsizetype i = 0; i + 441 <= heard.size() / 2; i += 441) {
+        const QByteArray slice(reinterpret_cast<const char *>(s + i), 882);
+        if (rmsOf(slice) > 0.1) {
+            loudFrames += 441;
+            loud += slice;
+        }
+    }
+    EXPECT_NEAR(double(loudFrames) / 44100, 1.5, 0.05);
+    EXPECT_NEAR(pitchOf(loud, 44100), 550.0, 3.0);
+}
+
+TEST_F(AudioServer, PlayerErrorsReachTheMessageBox)
+{
+    w->txtRecFilename->setText(dir.filePath(QStringLiteral("never-recorded.mp3")));
+    w->Button4_Click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !fp->messageBox.shown.empty(); }, 3000));
+    EXPECT_EQ(fp->messageBox.shown[0].text, QStringLiteral("file not found"));
+
+    const QString junk = dir.filePath(QStringLiteral("junk.mp3"));
+    QFile f(junk);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray("no sound in here\n").repeated(100));
+    f.close();
+    w->txtRecFilename->setText(junk);
+    w->Button4_Click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fp->messageBox.shown.size() >= 2; }, 3000));
+    EXPECT_EQ(fp->messageBox.shown[1].text, QStringLiteral("not an audio file"));
+    // The window carries on: the stop button still works.
+    w->cmdAudioStop_Click();
+    EXPECT_EQ(w->status(), QString());
+}
+
+TEST_F(AudioServer, RecordCommandWritesTheAskedLength)
+{
+    playTone(440, 4);
+    const QString out = dir.filePath(QStringLiteral("cli.mp3"));
+    EXPECT_EQ(runRecordCommand({QStringLiteral("--seconds"), QStringLiteral("1.5"), QStringLiteral("-o"), out,
+                                QStringLiteral("--device"), QStringLiteral("parlivo-microphone")}),
+              0);
+    const DecodedAudio audio = decodeAudioFile(out);
+    ASSERT_TRUE(audio.ok()) << qPrintable(audio.error);
+    EXPECT_NEAR(audio.seconds(), 1.5, 0.03);
+    EXPECT_NEAR(pitchOf(audio.pcm, 44100), 440.0, 3.0);
+    EXPECT_EQ(readMp3InfoFile(out).bitrateKbps, 128);
+
+    EXPECT_EQ(runRecordCommand({QStringLiteral("--list-devices")}), 0);
+    // Wrong use and impossible requests fail without writing anything.
+    const QString none = dir.filePath(QStringLiteral("none.mp3"));
+    EXPECT_EQ(runRecordCommand({QStringLiteral("--seconds"), QStringLiteral("126"), QStringLiteral("-o"), none}), 2);
+    EXPECT_EQ(runRecordCommand({QStringLiteral("--seconds"), QStringLiteral("abc"), QStringLiteral("-o"), none}), 2);
+    EXPECT_EQ(runRecordCommand({QStringLiteral("--seconds"), QStringLiteral("1")}), 2);
+    EXPECT_EQ(runRecordCommand({QStringLiteral("--seconds"), QStringLiteral("1"), QStringLiteral("-o"), none,
+                                QStringLiteral("--device"), QStringLiteral("No Such Device")}),
+              1);
+    EXPECT_EQ(runRecordCommand({QStringLiteral("--seconds"), QStringLiteral("1"), QStringLiteral("-o"),
+                                dir.filePath(QStringLiteral("missing/x.mp3"))}),
+              1);
+    EXPECT_FALSE(QFile::exists(none));
+}
