@@ -37,6 +37,8 @@ signals:
     void OnTTSWord(int nStart, int nLength);   // QString indexes into the spoken text
     void OnTTSEnd();
     void speakToFileFinished(bool ok, const QString &error);
+    // Speaking aloud could not be done (no synthesiser, no sound output).
+    void speakFailed(const QString &error);
 };
 
 } // namespace parlivo

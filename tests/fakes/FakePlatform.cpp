@@ -30,6 +30,7 @@ FakePlatform::FakePlatform()
         if (!speechAvailable || classId != QLatin1String(SpeechEngineClassId))
             return nullptr;
         auto s = std::make_unique<FakeSpeechEngine>();
+        s->format = speechInitialFormat;
         lastSpeech = s.get();
         ++speechEnginesMade;
         return s;

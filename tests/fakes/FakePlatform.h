@@ -23,6 +23,7 @@ public:
     // Behaviour of the components the factories make next.
     std::vector<FakeDevice> devices{{QStringLiteral("Microphone"), true, {QStringLiteral("Microphone"), QStringLiteral("Line In")}, 0}};
     bool speechAvailable = true;
+    int speechInitialFormat = 0;   // the output format a new speech component starts with
     bool characterLoadable = true;
 
     FakeRecorder *lastRecorder = nullptr;
