@@ -1,7 +1,8 @@
 #include "Factories.h"
+#include "SftpQtClient.h"
 
 namespace parlivo {
 
-std::unique_ptr<SftpClient> makeSftpClient() { return nullptr; }
+std::unique_ptr<SftpClient> makeSftpClient() { return std::make_unique<SftpQtClient>(); }
 
 } // namespace parlivo

@@ -1,0 +1,251 @@
+#include "SftpQtClient.h"
+
+#include "SftpUpload.h"
+#include "SshSession.h"
+
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QTimer>
+
+namespace parlivo {
+
+// Lives on the worker thread; owns the SSH session.
+class SftpWorker : public QObject
+{
+    Q_OBJECT
+public:
+    explicit SftpWorker(std::shared_ptr<std::atomic<int>> generation) : m_generation(std::move(generation)) {}
+
+    void openSession(const SshSettings &s, int generation, int serial)
+    {
+        m_requestGeneration = generation;
+        m_serial = serial;
+        m_session = makeSession();
+        QString error;
+        const int rc = m_session->open(s, &error);
+        if (rc != SftpOk) {
+            m_session.reset();
+            Q_EMIT stateChanged(m_serial, SftpQtClient::Disconnected, QStringLiteral("Disconnected from server"));
+            Q_EMIT connected(m_serial, rc, error);
+            return;
+        }
+        Q_EMIT stateChanged(m_serial, SftpQtClient::Ready, QStringLiteral("Connected to %1").arg(s.host));
+        Q_EMIT connected(m_serial, SftpOk, {});
+    }
+
+    void upload(const QString &local, const QString &remote, int generation)
+    {
+        m_requestGeneration = generation;
+        if (!m_session || !m_session->isOpen()) {
+            Q_EMIT done(m_serial, SftpNotConnected, QStringLiteral("Not connected to the publishing server."));
+            return;
+        }
+        if (cancelled()) {
+            Q_EMIT done(m_serial, SftpCancelled, QStringLiteral("The upload was cancelled."));
+            return;
+        }
+        QString error;
+        std::vector<UploadFile> files = listUploadFolder(local, &error);
+        if (!error.isEmpty()) {
+            Q_EMIT done(m_serial, SftpLocalFileError, error);
+            return;
+        }
+        SftpUploadJob job(remote, std::move(files));
+        // A new stage or file shows at once; the percentage a few times a second.
+        QString lastText;
+        auto lastStage = SftpUploadJob::Stage::Stopping;
+        QString lastFile;
+        QElapsedTimer sinceShown;
+        m_session->onProgress = [&](const SftpUploadJob &j) {
+            const auto stage = j.stage();
+            const QString file = j.currentFile();
+            if (stage == lastStage && file == lastFile && sinceShown.isValid() && sinceShown.elapsed() < 250)
+                return;
+            QString text;
+            int state = SftpQtClient::Sending;
+            switch (stage) {
+            case SftpUploadJob::Stage::Preparing: text = QStringLiteral("Preparing the upload"); break;
+            case SftpUploadJob::Stage::Sending:
+                text = file.isEmpty() ? QStringLiteral("Sending") : QStringLiteral("Sending %1 (%2%)").arg(file).arg(j.currentPercent());
+                break;
+            case SftpUploadJob::Stage::Finishing: text = QStringLiteral("Finishing"); state = SftpQtClient::Finishing; break;
+            case SftpUploadJob::Stage::Stopping: text = QStringLiteral("Stopping the upload"); state = SftpQtClient::Finishing; break;
+            }
+            lastStage = stage;
+            lastFile = file;
+            sinceShown.start();
+            if (text != lastText) {
+                lastText = text;
+                Q_EMIT stateChanged(m_serial, state, text);
+            }
+        };
+        const int rc = m_session->run(job, &error);
+        m_session->onProgress = nullptr;
+        if (rc == SftpOk) {
+            Q_EMIT stateChanged(m_serial, SftpQtClient::Ready, QStringLiteral("Upload complete"));
+            Q_EMIT done(m_serial, SftpOk, {});
+            return;
+        }
+        if (!m_session->isOpen()) {
+            // The connection went with the failure.
+            m_session.reset();
+            Q_EMIT stateChanged(m_serial, SftpQtClient::Disconnected, QStringLiteral("Disconnected from server"));
+        } else {
+            Q_EMIT stateChanged(m_serial, SftpQtClient::Ready, QStringLiteral("Upload failed"));
+        }
+        Q_EMIT done(m_serial, rc, error);
+    }
+
+    void closeSession()
+    {
+        if (m_session) {
+            m_session->close();
+            m_session.reset();
+        }
+        Q_EMIT stateChanged(m_serial, SftpQtClient::Disconnected, QStringLiteral("Disconnected from server"));
+    }
+
+Q_SIGNALS:
+    // `serial` names the connection an event belongs to; the client drops events of earlier ones.
+    void stateChanged(int serial, int state, const QString &text);
+    void connected(int serial, int code, const QString &text);
+    void done(int serial, int code, const QString &text);
+
+private:
+    bool cancelled() const { return m_generation->load() != m_requestGeneration; }
+    std::unique_ptr<SshSession> makeSession()
+    {
+        auto s = std::make_unique<SshSession>([this] { return cancelled(); });
+        s->onPhase = [this](const QString &text) {
+            const int state = text.startsWith(QLatin1String("Connecting")) ? SftpQtClient::Connecting
+                              : text.startsWith(QLatin1String("Checking")) ? SftpQtClient::CheckingIdentity
+                                                                             : SftpQtClient::LoggingIn;
+            Q_EMIT stateChanged(m_serial, state, text);
+        };
+        return s;
+    }
+
+    std::shared_ptr<std::atomic<int>> m_generation;
+    int m_requestGeneration = 0;
+    int m_serial = 0;
+    std::unique_ptr<SshSession> m_session;
+};
+
+SftpQtClient::SftpQtClient(QObject *parent)
+    : SftpClient(parent), m_cancelGeneration(std::make_shared<std::atomic<int>>(0))
+{
+    m_thread = new QThread;
+    m_thread->setObjectName(QStringLiteral("sftp"));
+    m_worker = new SftpWorker(m_cancelGeneration);
+    m_worker->moveToThread(m_thread);
+    connect(m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
+    // Events of a connection that has since been replaced (a late "disconnected" from an earlier
+    // hang-up, say) must not touch the current one.
+    connect(m_worker, &SftpWorker::stateChanged, this, [this](int serial, int state, const QString &text) {
+        if (serial != m_serial)
+            return;
+        if (state == Disconnected) {
+            m_busy = false;
+            m_transferring = false;
+        }
+        setState(state, text);
+    }, Qt::QueuedConnection);
+    connect(m_worker, &SftpWorker::connected, this, [this](int serial, int code, const QString &text) {
+        if (serial == m_serial)
+            Q_EMIT Connected(code, text);
+    }, Qt::QueuedConnection);
+    connect(m_worker, &SftpWorker::done, this, [this](int serial, int code, const QString &text) {
+        if (serial != m_serial)
+            return;
+        m_transferring = false;
+        Q_EMIT Done(code, text);
+    }, Qt::QueuedConnection);
+    m_thread->start();
+}
+
+SftpQtClient::~SftpQtClient()
+{
+    // Calls off whatever runs; the worker gives up within a second and a half.
+    m_cancelGeneration->fetch_add(1);
+    QPointer<SftpWorker> worker = m_worker;
+    QMetaObject::invokeMethod(m_worker, [worker] { if (worker) worker->closeSession(); }, Qt::QueuedConnection);
+    m_thread->quit();
+    if (m_thread->wait(3000)) {
+        delete m_thread;
+    } else {
+        // Never destroy a thread that still runs: it is left to end on its own.
+        m_worker->disconnect(this);
+        connect(m_thread, &QThread::finished, m_thread, &QObject::deleteLater);
+        qWarning("The SFTP worker did not stop in time");
+    }
+}
+
+void SftpQtClient::setState(int state, const QString &text)
+{
+    const int old = m_state;
+    m_state = state;
+    if (text == m_stateText && old == state)
+        return;
+    m_stateText = text;
+    Q_EMIT StateChanged(old);
+}
+
+void SftpQtClient::emitLater(std::function<void()> f)
+{
+    QTimer::singleShot(0, this, std::move(f));
+}
+
+void SftpQtClient::connectToServer()
+{
+    if (m_busy) {
+        emitLater([this] { Q_EMIT Connected(SftpBusy, QStringLiteral("A connection to the server is already open.")); });
+        return;
+    }
+    m_busy = true;
+    const int serial = ++m_serial;
+    SshSettings s{m_host, m_port, m_user, m_password, m_hostKey, m_connectTimeout, m_stallTimeout};
+    const int generation = m_cancelGeneration->load();
+    SftpWorker *w = m_worker;
+    QMetaObject::invokeMethod(m_worker, [w, s, generation, serial] { w->openSession(s, generation, serial); },
+                              Qt::QueuedConnection);
+}
+
+void SftpQtClient::putFolder(const QString &localFolder, const QString &remoteFolder, int recursive)
+{
+    Q_UNUSED(recursive);   // only the folder's own files are sent
+    if (!m_busy) {
+        emitLater([this] { Q_EMIT Done(SftpNotConnected, QStringLiteral("Not connected to the publishing server.")); });
+        return;
+    }
+    if (m_transferring) {
+        emitLater([this] { Q_EMIT Done(SftpBusy, QStringLiteral("An upload is already running.")); });
+        return;
+    }
+    m_transferring = true;
+    const int generation = m_cancelGeneration->load();
+    SftpWorker *w = m_worker;
+    QMetaObject::invokeMethod(m_worker, [w, localFolder, remoteFolder, generation] { w->upload(localFolder, remoteFolder, generation); },
+                              Qt::QueuedConnection);
+}
+
+void SftpQtClient::disconnectFromServer()
+{
+    if (!m_busy)
+        return;
+    // A disconnect also calls off a transfer or a login still under way.
+    m_cancelGeneration->fetch_add(1);
+    if (m_state != Disconnected)
+        setState(Disconnecting, QStringLiteral("Disconnecting"));
+    SftpWorker *w = m_worker;
+    QMetaObject::invokeMethod(m_worker, [w] { w->closeSession(); }, Qt::QueuedConnection);
+}
+
+void SftpQtClient::cancel()
+{
+    // Nothing is left half-done on a connection kept open: cancelling also hangs up.
+    disconnectFromServer();
+}
+
+} // namespace parlivo
+
+#include "SftpQtClient.moc"

@@ -1,0 +1,549 @@
+#include "SftpUpload.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QtEndian>
+#include <algorithm>
+
+namespace parlivo {
+
+namespace {
+
+// Message types and flags of version 3 of the file-transfer protocol.
+enum : quint8 {
+    FXP_INIT = 1, FXP_VERSION = 2, FXP_OPEN = 3, FXP_CLOSE = 4, FXP_WRITE = 6, FXP_LSTAT = 7,
+    FXP_FSETSTAT = 10, FXP_REMOVE = 13, FXP_STAT = 17, FXP_RENAME = 18,
+    FXP_STATUS = 101, FXP_HANDLE = 102, FXP_DATA = 103, FXP_NAME = 104, FXP_ATTRS = 105,
+};
+enum : quint32 { FXF_WRITE = 0x02, FXF_CREAT = 0x08, FXF_EXCL = 0x20 };
+enum : quint32 { ATTR_SIZE = 0x1, ATTR_UIDGID = 0x2, ATTR_PERMISSIONS = 0x4, ATTR_ACMODTIME = 0x8, ATTR_EXTENDED = 0x80000000u };
+enum : quint32 { FX_OK = 0, FX_EOF = 1, FX_NO_SUCH_FILE = 2, FX_PERMISSION_DENIED = 3, FX_FAILURE = 4 };
+constexpr quint32 FileMode = 0644;
+constexpr quint32 TypeMask = 0170000, TypeRegular = 0100000, TypeDirectory = 0040000;
+constexpr quint32 MaxAnswer = 256 * 1024 + 64;   // no answer we ask for is larger
+
+void put32(QByteArray &b, quint32 v)
+{
+    char raw[4];
+    qToBigEndian(v, raw);
+    b.append(raw, 4);
+}
+void put64(QByteArray &b, quint64 v)
+{
+    char raw[8];
+    qToBigEndian(v, raw);
+    b.append(raw, 8);
+}
+void putString(QByteArray &b, const QByteArray &s)
+{
+    put32(b, quint32(s.size()));
+    b.append(s);
+}
+QByteArray remoteName(const QString &path) { return path.toUtf8(); }
+
+// Reads the fields of an answer; a short answer sets `bad` instead of reading past its end.
+struct Reader
+{
+    const QByteArray &b;
+    qsizetype pos = 0;
+    bool bad = false;
+    quint32 u32()
+    {
+        if (pos + 4 > b.size()) { bad = true; return 0; }
+        const quint32 v = qFromBigEndian<quint32>(b.constData() + pos);
+        pos += 4;
+        return v;
+    }
+    quint64 u64()
+    {
+        if (pos + 8 > b.size()) { bad = true; return 0; }
+        const quint64 v = qFromBigEndian<quint64>(b.constData() + pos);
+        pos += 8;
+        return v;
+    }
+    QByteArray str()
+    {
+        const quint32 n = u32();
+        if (bad || pos + qsizetype(n) > b.size()) { bad = true; return {}; }
+        QByteArray s = b.mid(pos, n);
+        pos += n;
+        return s;
+    }
+};
+
+QString statusWords(quint32 code, const QString &message)
+{
+    switch (code) {
+    case FX_NO_SUCH_FILE: return QStringLiteral("no such file or folder");
+    case FX_PERMISSION_DENIED: return QStringLiteral("permission denied");
+    case FX_FAILURE:
+        return message.isEmpty() || message == QLatin1String("Failure")
+                   ? QStringLiteral("the server could not store it (its disk may be full)")
+                   : message;
+    default: return message.isEmpty() ? QStringLiteral("error %1").arg(code) : message;
+    }
+}
+
+} // namespace
+
+RemoteVerdict judgeRemoteFile(qint64 localSize, bool remoteExists, bool remoteIsRegular, qint64 remoteSize)
+{
+    if (!remoteExists)
+        return RemoteVerdict::Upload;
+    // The names carry a time stamp, so the same name with the same size is this folder's own
+    // file from an earlier run; anything else under the name belongs to someone else.
+    if (remoteIsRegular && remoteSize == localSize)
+        return RemoteVerdict::AlreadyThere;
+    return RemoteVerdict::Conflict;
+}
+
+std::vector<UploadFile> listUploadFolder(const QString &folder, QString *error)
+{
+    std::vector<UploadFile> files;
+    QDir dir(folder);
+    if (!dir.exists()) {
+        if (error)
+            *error = QStringLiteral("The folder %1 does not exist.").arg(QDir::toNativeSeparators(folder));
+        return files;
+    }
+    const QFileInfoList list = dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::NoSymLinks, QDir::Name);
+    for (const QFileInfo &fi : list) {
+        if (!fi.isFile())
+            continue;
+        files.push_back({fi.fileName(), fi.absoluteFilePath(), fi.size()});
+    }
+    return files;
+}
+
+SftpUploadJob::SftpUploadJob(QString remoteFolder, std::vector<UploadFile> files, QString tag)
+    : m_folder(std::move(remoteFolder)), m_tag(std::move(tag))
+{
+    if (!m_folder.endsWith(QLatin1Char('/')))
+        m_folder += QLatin1Char('/');
+    for (UploadFile &f : files) {
+        Entry e;
+        e.remotePath = m_folder + f.name;
+        e.tempPath = m_folder + QLatin1Char('.') + f.name + QLatin1Char('.') + m_tag;
+        e.file = std::move(f);
+        m_entries.push_back(std::move(e));
+    }
+}
+
+SftpUploadJob::~SftpUploadJob() = default;
+
+quint32 SftpUploadJob::send(QByteArray &out, quint8 type, const QByteArray &body, Req kind, int entry, quint32 length)
+{
+    const quint32 id = m_nextId++;
+    put32(out, quint32(body.size() + 5));
+    out.append(char(type));
+    put32(out, id);
+    out.append(body);
+    m_pending[id] = Pending{kind, entry, length};
+    return id;
+}
+
+void SftpUploadJob::produce(QByteArray &out, qsizetype budget)
+{
+    if (m_phase == Phase::Finished)
+        return;
+    if (!m_helloSent) {
+        m_helloSent = true;
+        // The greeting carries no request id: length, type, version.
+        put32(out, 5);
+        out.append(char(FXP_INIT));
+        put32(out, 3);
+        return;
+    }
+    if (m_phase == Phase::Survey && !m_surveySent) {
+        m_surveySent = true;
+        QString folder = m_folder;
+        if (folder.size() > 1)
+            folder.chop(1);
+        QByteArray body;
+        putString(body, remoteName(folder));
+        send(out, FXP_STAT, body, Req::FolderStat, -1);
+        for (int i = 0; i < int(m_entries.size()); ++i) {
+            QByteArray b;
+            putString(b, remoteName(m_entries[i].remotePath));
+            send(out, FXP_LSTAT, b, Req::FileStat, i);
+        }
+    }
+    if (m_phase == Phase::Transfer) {
+        if (!m_opensSent) {
+            m_opensSent = true;
+            for (int i = 0; i < int(m_entries.size()); ++i) {
+                Entry &e = m_entries[i];
+                if (e.state != FileState::Opening)
+                    continue;
+                // A temporary file left by a run that lost its connection is cleared first;
+                // the answer needs no waiting, the server handles requests in order.
+                QByteArray rm;
+                putString(rm, remoteName(e.tempPath));
+                send(out, FXP_REMOVE, rm, Req::Remove, i);
+                QByteArray b;
+                putString(b, remoteName(e.tempPath));
+                put32(b, FXF_WRITE | FXF_CREAT | FXF_EXCL);
+                put32(b, ATTR_PERMISSIONS);
+                put32(b, FileMode);
+                send(out, FXP_OPEN, b, Req::Open, i);
+            }
+        }
+        // Data goes in file order so that the first files complete first.
+        for (int i = 0; i < int(m_entries.size()) && out.size() < budget; ++i) {
+            Entry &e = m_entries[i];
+            if (e.state != FileState::Writing)
+                continue;
+            while (e.sent < e.file.size && m_writesInFlight < MaxWritesInFlight && out.size() < budget) {
+                const qint64 n = std::min<qint64>(WriteChunk, e.file.size - e.sent);
+                QByteArray chunk = e.local->read(n);
+                if (chunk.size() != n) {
+                    fail(SftpLocalFileError, QStringLiteral("Could not read %1 on this computer.").arg(e.file.name));
+                    return;
+                }
+                QByteArray b;
+                b.reserve(n + 64);
+                putString(b, e.handle);
+                put64(b, quint64(e.sent));
+                putString(b, chunk);
+                send(out, FXP_WRITE, b, Req::Write, i, quint32(n));
+                e.sent += n;
+                ++e.pendingWrites;
+                ++m_writesInFlight;
+            }
+            if (e.sent == e.file.size && !e.closeSent) {
+                // The mode is set on the open handle as well: a server's umask may have narrowed it.
+                e.closeSent = true;
+                e.state = FileState::Closing;
+                QByteArray attrs;
+                putString(attrs, e.handle);
+                put32(attrs, ATTR_PERMISSIONS);
+                put32(attrs, FileMode);
+                send(out, FXP_FSETSTAT, attrs, Req::SetStat, i);
+                QByteArray b;
+                putString(b, e.handle);
+                send(out, FXP_CLOSE, b, Req::Close, i);
+                e.local.reset();
+            }
+            if (m_writesInFlight >= MaxWritesInFlight)
+                break;
+        }
+    }
+    if (m_phase == Phase::Rename && !m_renamesSent) {
+        m_renamesSent = true;
+        for (int i = 0; i < int(m_entries.size()); ++i) {
+            Entry &e = m_entries[i];
+            if (e.state != FileState::Written)
+                continue;
+            e.state = FileState::Renaming;
+            QByteArray b;
+            putString(b, remoteName(e.tempPath));
+            putString(b, remoteName(e.remotePath));
+            send(out, FXP_RENAME, b, Req::Rename, i);
+        }
+    }
+    if (m_phase == Phase::Cleanup && !m_cleanupSent) {
+        m_cleanupSent = true;
+        for (int i = 0; i < int(m_entries.size()); ++i) {
+            Entry &e = m_entries[i];
+            if (!e.handle.isEmpty() && !e.closeSent) {
+                e.closeSent = true;
+                QByteArray b;
+                putString(b, e.handle);
+                send(out, FXP_CLOSE, b, Req::Close, i);
+            }
+            if (e.tempExists) {
+                QByteArray b;
+                putString(b, remoteName(e.tempPath));
+                send(out, FXP_REMOVE, b, Req::Remove, i);
+            }
+        }
+        if (m_pending.empty())
+            finish();
+    }
+}
+
+void SftpUploadJob::consume(const char *data, qsizetype len)
+{
+    m_in.append(data, len);
+    while (m_in.size() >= 4 && m_phase != Phase::Finished) {
+        const quint32 n = qFromBigEndian<quint32>(m_in.constData());
+        if (n < 1 || n > MaxAnswer) {
+            fail(SftpProtocolError, QStringLiteral("The server sent an answer this program does not understand."));
+            finish();   // nothing further can be read reliably
+            return;
+        }
+        if (m_in.size() < qsizetype(n) + 4)
+            return;
+        const quint8 type = quint8(m_in.at(4));
+        const QByteArray body = m_in.mid(5, n - 1);
+        m_in.remove(0, n + 4);
+        handle(type, body);
+    }
+}
+
+void SftpUploadJob::handle(quint8 type, const QByteArray &body)
+{
+    Reader r{body};
+    if (type == FXP_VERSION) {
+        // An empty folder still checks the remote folder: a publication that went nowhere is no success.
+        if (m_phase == Phase::Hello)
+            m_phase = Phase::Survey;
+        return;
+    }
+    const quint32 id = r.u32();
+    auto it = m_pending.find(id);
+    if (r.bad || it == m_pending.end()) {
+        fail(SftpProtocolError, QStringLiteral("The server sent an answer to a question that was never asked."));
+        return;
+    }
+    const Pending p = it->second;
+    m_pending.erase(it);
+    switch (type) {
+    case FXP_STATUS: {
+        const quint32 code = r.u32();
+        const QString message = QString::fromUtf8(r.str());
+        onStatus(p, code, message);
+        break;
+    }
+    case FXP_HANDLE: {
+        const QByteArray h = r.str();
+        if (r.bad) {
+            fail(SftpProtocolError, QStringLiteral("The server sent a damaged answer."));
+            break;
+        }
+        onHandle(p, h);
+        break;
+    }
+    case FXP_ATTRS: {
+        const quint32 flags = r.u32();
+        qint64 size = -1;
+        quint32 perms = 0;
+        if (flags & ATTR_SIZE)
+            size = qint64(r.u64());
+        if (flags & ATTR_UIDGID) { r.u32(); r.u32(); }
+        if (flags & ATTR_PERMISSIONS)
+            perms = r.u32();
+        if (r.bad) {
+            fail(SftpProtocolError, QStringLiteral("The server sent a damaged answer."));
+            break;
+        }
+        onAttrs(p, flags, size, perms);
+        break;
+    }
+    default:
+        fail(SftpProtocolError, QStringLiteral("The server sent an unexpected answer."));
+    }
+    maybeAdvance();
+}
+
+void SftpUploadJob::onAttrs(const Pending &p, quint32 flags, qint64 size, quint32 perms)
+{
+    if (p.kind == Req::FolderStat) {
+        const bool isDir = !(flags & ATTR_PERMISSIONS) || (perms & TypeMask) == TypeDirectory;
+        if (!isDir)
+            fail(SftpRemoteFolderMissing, QStringLiteral("%1 on the server is not a folder.").arg(m_folder));
+        else
+            m_folderAnswer = 0;
+        return;
+    }
+    if (p.kind != Req::FileStat || m_phase != Phase::Survey)
+        return;
+    Entry &e = m_entries[p.entry];
+    const bool regular = (flags & ATTR_PERMISSIONS) ? (perms & TypeMask) == TypeRegular : true;
+    switch (judgeRemoteFile(e.file.size, true, regular, size)) {
+    case RemoteVerdict::AlreadyThere:
+        e.state = FileState::Skip;
+        ++m_skipped;
+        break;
+    case RemoteVerdict::Conflict:
+        e.state = FileState::Failed;
+        fail(SftpNameConflict,
+             QStringLiteral("A different file named %1 is already on the server; nothing was replaced.").arg(e.file.name));
+        break;
+    case RemoteVerdict::Upload:
+        break;
+    }
+}
+
+void SftpUploadJob::onHandle(const Pending &p, const QByteArray &h)
+{
+    if (p.kind != Req::Open)
+        return;
+    Entry &e = m_entries[p.entry];
+    e.handle = h;
+    e.tempExists = true;
+    if (m_phase == Phase::Cleanup) {
+        // An open answered after a failure elsewhere: close and remove it straight away.
+        m_cleanupSent = false;
+        return;
+    }
+    e.local = std::make_unique<QFile>(e.file.localPath);
+    if (!e.local->open(QIODevice::ReadOnly)) {
+        fail(SftpLocalFileError, QStringLiteral("Could not open %1 on this computer.").arg(e.file.name));
+        return;
+    }
+    e.state = FileState::Writing;
+}
+
+void SftpUploadJob::onStatus(const Pending &p, quint32 code, const QString &message)
+{
+    Entry *e = p.entry >= 0 ? &m_entries[p.entry] : nullptr;
+    switch (p.kind) {
+    case Req::FolderStat:
+        if (code == FX_OK)
+            m_folderAnswer = 0;
+        else if (code == FX_NO_SUCH_FILE)
+            fail(SftpRemoteFolderMissing, QStringLiteral("The folder %1 does not exist on the server.").arg(m_folder));
+        else
+            fail(SftpWriteFailed, QStringLiteral("The server refused to show the folder %1: %2.")
+                                      .arg(m_folder, statusWords(code, message)));
+        break;
+    case Req::FileStat:
+        if (code != FX_NO_SUCH_FILE && code != FX_OK)
+            fail(SftpWriteFailed, QStringLiteral("The server refused to look up %1: %2.")
+                                      .arg(e->file.name, statusWords(code, message)));
+        else if (code == FX_NO_SUCH_FILE && e->state == FileState::Surveying)
+            e->state = FileState::Opening;
+        break;
+    case Req::Open:
+        if (m_phase != Phase::Cleanup)
+            fail(SftpWriteFailed,
+                 QStringLiteral("The server would not create %1: %2.").arg(e->file.name, statusWords(code, message)));
+        break;
+    case Req::Write:
+        --e->pendingWrites;
+        --m_writesInFlight;
+        if (code == FX_OK) {
+            e->acked += p.length;
+            m_acked += p.length;
+        } else if (m_phase != Phase::Cleanup) {
+            fail(SftpWriteFailed, QStringLiteral("Sending %1 failed: %2.").arg(e->file.name, statusWords(code, message)));
+        }
+        break;
+    case Req::SetStat:
+        // Some servers do not allow changing modes; the mode asked for at creation stands then.
+        break;
+    case Req::Close:
+        e->handle.clear();
+        if (code != FX_OK && m_phase != Phase::Cleanup)
+            fail(SftpWriteFailed, QStringLiteral("Finishing %1 on the server failed: %2.")
+                                      .arg(e->file.name, statusWords(code, message)));
+        else if (e->state == FileState::Closing && e->pendingWrites == 0)
+            e->state = FileState::Written;
+        break;
+    case Req::Rename:
+        if (code == FX_OK) {
+            e->state = FileState::Done;
+            e->tempExists = false;
+        } else if (m_phase != Phase::Cleanup) {
+            e->state = FileState::Failed;
+            fail(SftpNameConflict, QStringLiteral("Could not put %1 in place on the server (%2); "
+                                                  "a file of that name may have appeared meanwhile.")
+                                       .arg(e->file.name, statusWords(code, message)));
+        }
+        break;
+    case Req::Remove:
+        if (m_phase == Phase::Cleanup)
+            e->tempExists = false;
+        break;
+    case Req::Version:
+        break;
+    }
+}
+
+void SftpUploadJob::maybeAdvance()
+{
+    switch (m_phase) {
+    case Phase::Survey:
+        if (m_surveySent && m_pending.empty() && m_folderAnswer == 0) {
+            m_phase = Phase::Transfer;
+            for (Entry &e : m_entries) {
+                if (e.state == FileState::Opening)
+                    m_total += e.file.size;
+            }
+        }
+        [[fallthrough]];
+    case Phase::Transfer:
+        if (m_phase == Phase::Transfer) {
+            const bool allWritten = std::all_of(m_entries.begin(), m_entries.end(), [](const Entry &e) {
+                return e.state == FileState::Written || e.state == FileState::Skip;
+            });
+            if (allWritten)
+                m_phase = Phase::Rename;
+        }
+        [[fallthrough]];
+    case Phase::Rename:
+        if (m_phase == Phase::Rename && m_renamesSent && m_pending.empty())
+            finish();
+        else if (m_phase == Phase::Rename && !std::any_of(m_entries.begin(), m_entries.end(),
+                                                          [](const Entry &e) { return e.state == FileState::Written || e.state == FileState::Renaming; }))
+            finish();   // nothing needed sending
+        break;
+    case Phase::Cleanup:
+        if (m_cleanupSent && m_pending.empty())
+            finish();
+        break;
+    default:
+        break;
+    }
+}
+
+void SftpUploadJob::fail(int code, const QString &text)
+{
+    if (m_phase == Phase::Cleanup || m_phase == Phase::Finished)
+        return;
+    m_error = code;
+    m_errorText = text;
+    startCleanup();
+}
+
+void SftpUploadJob::abort(int code, const QString &text)
+{
+    fail(code, text);
+}
+
+void SftpUploadJob::startCleanup()
+{
+    m_phase = Phase::Cleanup;
+    m_cleanupSent = false;
+    for (Entry &e : m_entries)
+        e.local.reset();
+}
+
+void SftpUploadJob::finish()
+{
+    m_phase = Phase::Finished;
+    for (Entry &e : m_entries)
+        e.local.reset();
+}
+
+SftpUploadJob::Stage SftpUploadJob::stage() const
+{
+    switch (m_phase) {
+    case Phase::Hello:
+    case Phase::Survey: return Stage::Preparing;
+    case Phase::Transfer: return Stage::Sending;
+    case Phase::Rename: return Stage::Finishing;
+    default: return m_error == SftpOk ? Stage::Finishing : Stage::Stopping;
+    }
+}
+
+QString SftpUploadJob::currentFile() const
+{
+    for (const Entry &e : m_entries) {
+        if (e.state == FileState::Opening || e.state == FileState::Writing || e.state == FileState::Closing)
+            return e.file.name;
+    }
+    return {};
+}
+
+int SftpUploadJob::currentPercent() const
+{
+    for (const Entry &e : m_entries) {
+        if (e.state == FileState::Opening || e.state == FileState::Writing || e.state == FileState::Closing)
+            return e.file.size > 0 ? int(e.acked * 100 / e.file.size) : 0;
+    }
+    return 100;
+}
+
+} // namespace parlivo

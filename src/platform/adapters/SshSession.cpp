@@ -1,0 +1,476 @@
+#include "SshSession.h"
+
+#include "SftpUpload.h"
+#include "SshHostKey.h"
+
+#include <libssh2.h>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <mutex>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace parlivo {
+
+namespace {
+
+constexpr auto Slice = std::chrono::milliseconds(100);
+
+QString seconds(std::chrono::milliseconds ms) { return QString::number(ms.count() / 1000.0, 'g', 3); }
+
+void initLibrary()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { libssh2_init(0); });
+}
+
+const char *keyTypeName(int type)
+{
+    switch (type) {
+    case LIBSSH2_HOSTKEY_TYPE_RSA: return "ssh-rsa";
+    case LIBSSH2_HOSTKEY_TYPE_DSS: return "ssh-dss";
+    case LIBSSH2_HOSTKEY_TYPE_ECDSA_256: return "ecdsa-sha2-nistp256";
+    case LIBSSH2_HOSTKEY_TYPE_ECDSA_384: return "ecdsa-sha2-nistp384";
+    case LIBSSH2_HOSTKEY_TYPE_ECDSA_521: return "ecdsa-sha2-nistp521";
+    case LIBSSH2_HOSTKEY_TYPE_ED25519: return "ssh-ed25519";
+    default: return "unknown";
+    }
+}
+
+// Keyboard-interactive login: every prompt gets the password (the server asks for nothing else).
+thread_local const QByteArray *t_kbdPassword = nullptr;
+
+void answerPrompts(const char *, int, const char *, int, int numPrompts, const LIBSSH2_USERAUTH_KBDINT_PROMPT *,
+                   LIBSSH2_USERAUTH_KBDINT_RESPONSE *responses, void **)
+{
+    for (int i = 0; i < numPrompts; ++i) {
+        const QByteArray &pw = t_kbdPassword ? *t_kbdPassword : QByteArray();
+        responses[i].text = static_cast<char *>(std::malloc(size_t(pw.size()) + 1));
+        if (!responses[i].text) {
+            responses[i].length = 0;
+            continue;
+        }
+        std::memcpy(responses[i].text, pw.constData(), size_t(pw.size()));
+        responses[i].text[pw.size()] = '\0';
+        responses[i].length = unsigned(pw.size());
+    }
+}
+
+} // namespace
+
+SshSession::SshSession(std::function<bool()> cancelled) : m_cancelled(std::move(cancelled)) { initLibrary(); }
+
+SshSession::~SshSession() { close(); }
+
+QString SshSession::libraryError() const
+{
+    char *msg = nullptr;
+    int len = 0;
+    if (m_session)
+        libssh2_session_last_error(m_session, &msg, &len, 0);
+    return msg && len > 0 ? QString::fromUtf8(msg, len) : QStringLiteral("unknown error");
+}
+
+int SshSession::waitSocket(Clock::time_point deadline, QString *error, const QString &what, bool honourCancel)
+{
+    if (honourCancel && m_cancelled()) {
+        *error = QStringLiteral("The upload was cancelled.");
+        return SftpCancelled;
+    }
+    const auto now = Clock::now();
+    if (now >= deadline) {
+        *error = what;
+        return SftpTimedOut;
+    }
+    pollfd p{m_socket, 0, 0};
+    const int dirs = m_session ? libssh2_session_block_directions(m_session) : LIBSSH2_SESSION_BLOCK_OUTBOUND;
+    if (dirs & LIBSSH2_SESSION_BLOCK_INBOUND)
+        p.events |= POLLIN;
+    if (dirs & LIBSSH2_SESSION_BLOCK_OUTBOUND)
+        p.events |= POLLOUT;
+    if (!p.events)
+        p.events = POLLIN;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
+    ::poll(&p, 1, int(std::min(left, std::chrono::duration_cast<std::chrono::milliseconds>(Slice)).count()) + 1);
+    return 0;
+}
+
+int SshSession::connectSocket(const SshSettings &s, Clock::time_point deadline, QString *error)
+{
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo *found = nullptr;
+    const QByteArray port = QByteArray::number(s.port);
+    const int gai = ::getaddrinfo(s.host.toUtf8().constData(), port.constData(), &hints, &found);
+    if (gai != 0 || !found) {
+        *error = QStringLiteral("The server name %1 could not be found (%2).").arg(s.host, QString::fromUtf8(gai_strerror(gai)));
+        return SftpConnectFailed;
+    }
+    int lastErrno = 0;
+    for (addrinfo *a = found; a; a = a->ai_next) {
+        const int fd = ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
+        if (fd < 0) {
+            lastErrno = errno;
+            continue;
+        }
+        int rc = ::connect(fd, a->ai_addr, a->ai_addrlen);
+        if (rc != 0 && errno != EINPROGRESS) {
+            lastErrno = errno;
+            ::close(fd);
+            continue;
+        }
+        while (rc != 0) {
+            if (m_cancelled()) {
+                ::close(fd);
+                ::freeaddrinfo(found);
+                *error = QStringLiteral("The upload was cancelled.");
+                return SftpCancelled;
+            }
+            if (Clock::now() >= deadline) {
+                ::close(fd);
+                ::freeaddrinfo(found);
+                *error = QStringLiteral("The server %1 did not answer within %2 seconds.").arg(s.host).arg(seconds(s.connectTimeout));
+                return SftpTimedOut;
+            }
+            pollfd p{fd, POLLOUT, 0};
+            if (::poll(&p, 1, int(std::chrono::duration_cast<std::chrono::milliseconds>(Slice).count())) > 0) {
+                int soErr = 0;
+                socklen_t len = sizeof soErr;
+                ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &soErr, &len);
+                if (soErr == 0)
+                    break;
+                lastErrno = soErr;
+                rc = -2;
+                break;
+            }
+        }
+        if (rc == -2) {
+            ::close(fd);
+            continue;
+        }
+        const int one = 1;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        m_socket = fd;
+        ::freeaddrinfo(found);
+        return SftpOk;
+    }
+    ::freeaddrinfo(found);
+    if (lastErrno == ECONNREFUSED)
+        *error = QStringLiteral("Nothing answers at %1 port %2: the server refused the connection.").arg(s.host).arg(s.port);
+    else
+        *error = QStringLiteral("Could not reach %1 port %2: %3.").arg(s.host).arg(s.port).arg(QString::fromLocal8Bit(std::strerror(lastErrno)));
+    return SftpConnectFailed;
+}
+
+int SshSession::open(const SshSettings &s, QString *error)
+{
+    close();
+    const HostKeyPin pin = parseHostKeyPin(s.hostKey);
+    if (!pin.valid) {
+        *error = pin.problem;
+        return SftpNotConfigured;
+    }
+    if (s.host.isEmpty() || s.user.isEmpty()) {
+        *error = QStringLiteral("No publishing server or account is configured.");
+        return SftpNotConfigured;
+    }
+    m_host = s.host;
+    if (onPhase)
+        onPhase(QStringLiteral("Connecting to %1").arg(s.host));
+    m_stallTimeout = s.stallTimeout;
+    const auto deadline = Clock::now() + s.connectTimeout;
+    if (int rc = connectSocket(s, deadline, error))
+        return rc;
+
+    m_session = libssh2_session_init();
+    if (!m_session) {
+        *error = QStringLiteral("Could not start a secure session (out of memory?).");
+        close();
+        return SftpProtocolError;
+    }
+    libssh2_session_set_blocking(m_session, 0);
+    if (libssh2_session_method_pref(m_session, LIBSSH2_METHOD_HOSTKEY, hostKeyMethodPreference(pin.keyType).constData()) != 0) {
+        *error = QStringLiteral("This program cannot check a host key of type %1.").arg(pin.keyType);
+        close();
+        return SftpNotConfigured;
+    }
+    const QString noAnswer = QStringLiteral("The server %1 did not answer within %2 seconds.").arg(s.host).arg(seconds(s.connectTimeout));
+    int rc;
+    while ((rc = libssh2_session_handshake(m_session, m_socket)) == LIBSSH2_ERROR_EAGAIN) {
+        if (int w = waitSocket(deadline, error, noAnswer)) {
+            close();
+            return w;
+        }
+    }
+    if (rc != 0) {
+        *error = QStringLiteral("Could not open a secure connection to %1: %2.").arg(s.host, libraryError());
+        close();
+        return rc == LIBSSH2_ERROR_KEX_FAILURE && !pin.keyType.isEmpty() ? SftpHostKeyMismatch : SftpConnectFailed;
+    }
+
+    // The server must prove who it is before the password leaves this computer.
+    if (onPhase)
+        onPhase(QStringLiteral("Checking the server's identity"));
+    size_t keyLen = 0;
+    int keyType = 0;
+    libssh2_session_hostkey(m_session, &keyLen, &keyType);
+    const char *hash = libssh2_hostkey_hash(m_session, LIBSSH2_HOSTKEY_HASH_SHA256);
+    if (!hash) {
+        *error = QStringLiteral("Could not read the server's host key, so its identity cannot be checked.");
+        close();
+        return SftpHostKeyMismatch;
+    }
+    const QString actual = formatSha256Fingerprint(QByteArray(hash, 32));
+    if (!fingerprintsMatch(pin.fingerprint, actual)) {
+        *error = QStringLiteral("The server at %1 is not the expected one: its %2 key has the fingerprint %3, but %4 "
+                                "was expected. The password was not sent.")
+                     .arg(s.host, QLatin1String(keyTypeName(keyType)), actual, pin.fingerprint);
+        close();
+        return SftpHostKeyMismatch;
+    }
+
+    if (onPhase)
+        onPhase(QStringLiteral("Logging in"));
+    const auto loginDeadline = Clock::now() + m_stallTimeout;
+    const QString loginStalled = QStringLiteral("The server %1 stopped answering while logging in.").arg(s.host);
+    const QByteArray user = s.user.toUtf8();
+    const QByteArray password = s.password.toUtf8();
+    // The password is tried straight away: asking first which methods the server offers costs
+    // a round trip that almost every server answers with "password".
+    while ((rc = libssh2_userauth_password_ex(m_session, user.constData(), unsigned(user.size()), password.constData(),
+                                              unsigned(password.size()), nullptr)) == LIBSSH2_ERROR_EAGAIN) {
+        if (int w = waitSocket(loginDeadline, error, loginStalled)) {
+            close();
+            return w;
+        }
+    }
+    bool ok = rc == 0;
+    if (!ok && rc != LIBSSH2_ERROR_AUTHENTICATION_FAILED && rc != LIBSSH2_ERROR_PASSWORD_EXPIRED
+        && rc != LIBSSH2_ERROR_METHOD_NOT_SUPPORTED) {
+        *error = QStringLiteral("Logging in to %1 failed: %2.").arg(s.host, libraryError());
+        close();
+        return SftpConnectionLost;
+    }
+    QByteArray offered("password");
+    if (!ok) {
+        const char *methods = nullptr;
+        while (!(methods = libssh2_userauth_list(m_session, user.constData(), unsigned(user.size())))) {
+            if (libssh2_session_last_errno(m_session) != LIBSSH2_ERROR_EAGAIN)
+                break;
+            if (int w = waitSocket(loginDeadline, error, loginStalled)) {
+                close();
+                return w;
+            }
+        }
+        offered = methods ? QByteArray(methods) : QByteArray();
+    }
+    if (!ok && offered.contains("keyboard-interactive")) {
+        t_kbdPassword = &password;
+        while ((rc = libssh2_userauth_keyboard_interactive_ex(m_session, user.constData(), unsigned(user.size()),
+                                                              answerPrompts)) == LIBSSH2_ERROR_EAGAIN) {
+            if (int w = waitSocket(loginDeadline, error, loginStalled)) {
+                t_kbdPassword = nullptr;
+                close();
+                return w;
+            }
+        }
+        t_kbdPassword = nullptr;
+        ok = rc == 0;
+    }
+    if (!ok) {
+        *error = offered.contains("password") || offered.contains("keyboard-interactive")
+                     ? QStringLiteral("The server %1 did not accept the account name or password.").arg(s.host)
+                     : QStringLiteral("The server %1 does not allow logging in with a password.").arg(s.host);
+        close();
+        return SftpLoginFailed;
+    }
+    return SftpOk;
+}
+
+int SshSession::openChannel(QString *error)
+{
+    const auto deadline = Clock::now() + m_stallTimeout;
+    const QString stalled = QStringLiteral("The server %1 stopped answering.").arg(m_host);
+    while (!(m_channel = libssh2_channel_open_session(m_session))) {
+        if (libssh2_session_last_errno(m_session) != LIBSSH2_ERROR_EAGAIN) {
+            *error = QStringLiteral("The server %1 refused a file-transfer channel: %2.").arg(m_host, libraryError());
+            return SftpProtocolError;
+        }
+        if (int w = waitSocket(deadline, error, stalled))
+            return w;
+    }
+    int rc;
+    while ((rc = libssh2_channel_process_startup(m_channel, "subsystem", 9, "sftp", 4)) == LIBSSH2_ERROR_EAGAIN) {
+        if (int w = waitSocket(deadline, error, stalled))
+            return w;
+    }
+    if (rc != 0) {
+        *error = QStringLiteral("The server %1 does not offer file transfer: %2.").arg(m_host, libraryError());
+        return SftpProtocolError;
+    }
+    return SftpOk;
+}
+
+void SshSession::closeChannel(Clock::time_point deadline)
+{
+    if (!m_channel)
+        return;
+    QString ignored;
+    while (libssh2_channel_close(m_channel) == LIBSSH2_ERROR_EAGAIN && Clock::now() < deadline) {
+        if (waitSocket(deadline, &ignored, {}, false))
+            break;
+    }
+    libssh2_channel_free(m_channel);
+    m_channel = nullptr;
+}
+
+int SshSession::run(SftpUploadJob &job, QString *error)
+{
+    if (!m_session) {
+        *error = QStringLiteral("Not connected to the server.");
+        return SftpNotConnected;
+    }
+    if (int rc = openChannel(error)) {
+        closeChannel(Clock::now() + std::chrono::milliseconds(300));
+        return rc;
+    }
+    QByteArray out;
+    qsizetype outPos = 0;
+    std::vector<char> buffer(256 * 1024);
+    auto lastProgress = Clock::now();
+    bool writeBlocked = false;
+    bool cancelNoted = false;
+    Clock::time_point cancelDeadline{};
+    int lost = 0;
+    QString lostText;
+    const QString stalled = QStringLiteral("The server %1 stopped answering for %2 seconds.").arg(m_host).arg(seconds(m_stallTimeout));
+
+    while (!job.finished()) {
+        if (!cancelNoted && m_cancelled()) {
+            cancelNoted = true;
+            job.abort(SftpCancelled, QStringLiteral("The upload was cancelled."));
+            // A short grace for removing the temporary files; the connection goes regardless.
+            cancelDeadline = Clock::now() + std::chrono::milliseconds(1200);
+        }
+        if (cancelNoted && Clock::now() >= cancelDeadline)
+            break;
+        bool progressed = false;
+        if (outPos >= out.size()) {
+            out.clear();
+            outPos = 0;
+            writeBlocked = false;
+            job.produce(out, 4 * 1024 * 1024);
+            if (job.finished())
+                break;
+        }
+        if (outPos < out.size()) {
+            // The same pointer and length must be offered again after a would-block answer.
+            const qsizetype len = std::min<qsizetype>(out.size() - outPos, 1024 * 1024);
+            const ssize_t n = libssh2_channel_write(m_channel, out.constData() + outPos, size_t(len));
+            if (n > 0) {
+                outPos += n;
+                progressed = true;
+                writeBlocked = false;
+            } else if (n == LIBSSH2_ERROR_EAGAIN) {
+                writeBlocked = true;
+            } else {
+                lost = SftpConnectionLost;
+                lostText = libraryError();
+                break;
+            }
+        }
+        // Reading may send a window update of its own, which must not cut into a half-sent packet.
+        if (!writeBlocked) {
+            for (;;) {
+                const ssize_t n = libssh2_channel_read(m_channel, buffer.data(), buffer.size());
+                if (n > 0) {
+                    job.consume(buffer.data(), n);
+                    progressed = true;
+                    continue;
+                }
+                if (n == LIBSSH2_ERROR_EAGAIN)
+                    break;
+                if (n == 0 && !libssh2_channel_eof(m_channel))
+                    break;
+                lost = SftpConnectionLost;
+                lostText = n == 0 ? QStringLiteral("the server closed the connection") : libraryError();
+                break;
+            }
+            if (lost)
+                break;
+        }
+        const auto now = Clock::now();
+        if (progressed)
+            lastProgress = now;
+        if (onProgress)
+            onProgress(job);
+        if (!progressed) {
+            if (now - lastProgress >= m_stallTimeout) {
+                lost = SftpTimedOut;
+                lostText = stalled;
+                break;
+            }
+            QString ignored;
+            waitSocket(now + Slice, &ignored, {}, false);
+        }
+    }
+
+    if (lost || !job.finished()) {
+        // The connection cannot be trusted any more: drop it without the courtesies.
+        if (cancelNoted) {
+            *error = QStringLiteral("The upload was cancelled.");
+            lost = SftpCancelled;
+        } else if (lost == SftpTimedOut) {
+            *error = lostText;
+        } else {
+            const QString file = job.currentFile();
+            *error = file.isEmpty()
+                         ? QStringLiteral("The connection to %1 was lost (%2).").arg(m_host, lostText)
+                         : QStringLiteral("The connection to %1 was lost while sending %2 (%3).").arg(m_host, file, lostText);
+        }
+        if (m_channel) {
+            libssh2_channel_free(m_channel);
+            m_channel = nullptr;
+        }
+        close();
+        return lost ? lost : SftpConnectionLost;
+    }
+    // The channel is left to close with the session: waiting for its close costs a round trip.
+    m_channel = nullptr;
+    if (job.errorCode() != SftpOk)
+        *error = job.errorText();
+    return job.errorCode();
+}
+
+void SshSession::close()
+{
+    if (m_session) {
+        if (m_channel) {
+            libssh2_channel_free(m_channel);
+            m_channel = nullptr;
+        }
+        const auto deadline = Clock::now() + std::chrono::milliseconds(m_cancelled() ? 200 : 1000);
+        QString ignored;
+        while (libssh2_session_disconnect(m_session, "Goodbye") == LIBSSH2_ERROR_EAGAIN && Clock::now() < deadline) {
+            if (waitSocket(deadline, &ignored, {}) == SftpTimedOut)
+                break;
+        }
+        libssh2_session_free(m_session);
+        m_session = nullptr;
+    }
+    if (m_socket >= 0) {
+        ::close(m_socket);
+        m_socket = -1;
+    }
+}
+
+} // namespace parlivo

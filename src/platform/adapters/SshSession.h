@@ -1,0 +1,68 @@
+#pragma once
+// One SSH connection to the publishing server, driven from a worker thread: connect, check the
+// server's identity, log in, then run upload jobs over a file-transfer channel. Every wait is
+// sliced so that a cancel request or a stalled server is noticed within a fraction of a second.
+#include <QString>
+#include <chrono>
+#include <functional>
+
+struct _LIBSSH2_SESSION;
+struct _LIBSSH2_CHANNEL;
+
+namespace parlivo {
+
+class SftpUploadJob;
+
+struct SshSettings
+{
+    QString host;
+    int port = 22;
+    QString user;
+    QString password;
+    QString hostKey;   // pin: "[type ]SHA256:..."
+    // No answer to the connection within this time is a failure ...
+    std::chrono::milliseconds connectTimeout{std::chrono::seconds(15)};
+    // ... and so is a server that makes no progress for this long later on.
+    std::chrono::milliseconds stallTimeout{std::chrono::seconds(30)};
+};
+
+class SshSession
+{
+public:
+    // `cancelled` is asked often from the worker thread; once it answers true every wait ends.
+    explicit SshSession(std::function<bool()> cancelled);
+    ~SshSession();
+    SshSession(const SshSession &) = delete;
+    SshSession &operator=(const SshSession &) = delete;
+
+    // Phase names for the state line ("Checking the server's identity", ...).
+    std::function<void(const QString &)> onPhase;
+    // Called a few times a second while a job runs.
+    std::function<void(const SftpUploadJob &)> onProgress;
+
+    // Returns 0, or an error code with `error` in plain words.
+    int open(const SshSettings &settings, QString *error);
+    int run(SftpUploadJob &job, QString *error);
+    void close();
+    bool isOpen() const { return m_session != nullptr; }
+
+
+private:
+    using Clock = std::chrono::steady_clock;
+    // Waits until the socket is ready in the direction libssh2 is blocked on, at most until
+    // `deadline`. Returns 0, or an error code (cancelled, timed out).
+    int waitSocket(Clock::time_point deadline, QString *error, const QString &what, bool honourCancel = true);
+    int connectSocket(const SshSettings &s, Clock::time_point deadline, QString *error);
+    int openChannel(QString *error);
+    void closeChannel(Clock::time_point deadline);
+    QString libraryError() const;
+
+    std::function<bool()> m_cancelled;
+    int m_socket = -1;
+    _LIBSSH2_SESSION *m_session = nullptr;
+    _LIBSSH2_CHANNEL *m_channel = nullptr;
+    QString m_host;
+    std::chrono::milliseconds m_stallTimeout{std::chrono::seconds(30)};
+};
+
+} // namespace parlivo

@@ -1,0 +1,409 @@
+// The upload conversation against an in-memory server that speaks just enough of the file
+// transfer protocol, with faults switched on at will: the rules about what ends up on the
+// server are checked here without a network.
+#include "platform/adapters/SftpUpload.h"
+
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <gtest/gtest.h>
+#include <map>
+
+using namespace parlivo;
+
+namespace {
+
+class MemoryServer
+{
+public:
+    struct File
+    {
+        QByteArray data;
+        quint32 mode = 0;
+    };
+    std::map<QString, File> files;
+    QStringList folders{"/httpdocs"};
+    qint64 diskLeft = -1;          // bytes that still fit; -1 = unlimited
+    bool refuseRename = false;
+    QStringList log;               // request names in arrival order
+
+    // Answers every complete request in `in`; returns the answers.
+    QByteArray serve(QByteArray &in)
+    {
+        QByteArray out;
+        while (in.size() >= 4) {
+            const quint32 n = qFromBigEndian<quint32>(in.constData());
+            if (in.size() < qsizetype(n) + 4)
+                break;
+            const QByteArray msg = in.mid(4, n);
+            in.remove(0, n + 4);
+            answer(msg, out);
+        }
+        return out;
+    }
+
+private:
+    std::map<QByteArray, QString> m_handles;
+    int m_nextHandle = 0;
+
+    struct Rd
+    {
+        const QByteArray &b;
+        qsizetype p = 0;
+        quint32 u32() { quint32 v = qFromBigEndian<quint32>(b.constData() + p); p += 4; return v; }
+        quint64 u64() { quint64 v = qFromBigEndian<quint64>(b.constData() + p); p += 8; return v; }
+        QByteArray str() { const quint32 n = u32(); QByteArray s = b.mid(p, n); p += n; return s; }
+    };
+    static void put32(QByteArray &b, quint32 v) { char r[4]; qToBigEndian(v, r); b.append(r, 4); }
+    static void put64(QByteArray &b, quint64 v) { char r[8]; qToBigEndian(v, r); b.append(r, 8); }
+    static void packet(QByteArray &out, quint8 type, quint32 id, const QByteArray &body)
+    {
+        put32(out, quint32(body.size() + 5));
+        out.append(char(type));
+        put32(out, id);
+        out.append(body);
+    }
+    static void status(QByteArray &out, quint32 id, quint32 code)
+    {
+        QByteArray b;
+        put32(b, code);
+        put32(b, 7);
+        b.append("Failure");
+        put32(b, 0);
+        packet(out, 101, id, b);
+    }
+    static void attrs(QByteArray &out, quint32 id, qint64 size, quint32 mode)
+    {
+        QByteArray b;
+        put32(b, 0x1 | 0x4);
+        put64(b, quint64(size));
+        put32(b, mode);
+        packet(out, 105, id, b);
+    }
+
+    void answer(const QByteArray &msg, QByteArray &out)
+    {
+        const quint8 type = quint8(msg.at(0));
+        Rd r{msg, 1};
+        if (type == 1) {   // greeting
+            log << "INIT";
+            QByteArray b;
+            put32(b, 5);
+            b.prepend(char(2));
+            put32(out, 5);
+            out.append(char(2));
+            put32(out, 3);
+            return;
+        }
+        const quint32 id = r.u32();
+        switch (type) {
+        case 17: case 7: {   // stat, lstat
+            const QString path = QString::fromUtf8(r.str());
+            log << "STAT " + path;
+            if (folders.contains(path))
+                attrs(out, id, 4096, 040755);
+            else if (files.count(path))
+                attrs(out, id, files[path].data.size(), 0100000 | files[path].mode);
+            else
+                status(out, id, 2);
+            break;
+        }
+        case 3: {   // open
+            const QString path = QString::fromUtf8(r.str());
+            const quint32 flags = r.u32();
+            r.u32();
+            const quint32 mode = r.u32();
+            log << "OPEN " + path;
+            const QString folder = path.left(path.lastIndexOf('/'));
+            if (!folders.contains(folder) || ((flags & 0x20) && files.count(path))) {
+                status(out, id, 4);
+                break;
+            }
+            files[path] = {{}, mode & 0777};
+            const QByteArray h = QByteArray::number(++m_nextHandle);
+            m_handles[h] = path;
+            QByteArray b;
+            put32(b, quint32(h.size()));
+            b.append(h);
+            packet(out, 102, id, b);
+            break;
+        }
+        case 6: {   // write
+            const QByteArray h = r.str();
+            const quint64 offset = r.u64();
+            const QByteArray data = r.str();
+            if (!m_handles.count(h)) {
+                status(out, id, 4);
+                break;
+            }
+            if (diskLeft >= 0 && data.size() > diskLeft) {
+                diskLeft = 0;
+                status(out, id, 4);
+                break;
+            }
+            if (diskLeft >= 0)
+                diskLeft -= data.size();
+            QByteArray &f = files[m_handles[h]].data;
+            if (f.size() < qsizetype(offset + data.size()))
+                f.resize(offset + data.size());
+            std::copy(data.begin(), data.end(), f.begin() + offset);
+            status(out, id, 0);
+            break;
+        }
+        case 10: {   // fsetstat
+            const QByteArray h = r.str();
+            r.u32();
+            files[m_handles[h]].mode = r.u32() & 0777;
+            status(out, id, 0);
+            break;
+        }
+        case 4: {   // close
+            const QByteArray h = r.str();
+            log << "CLOSE " + m_handles[h];
+            status(out, id, m_handles.erase(h) ? 0 : 4);
+            break;
+        }
+        case 18: {   // rename: never over an existing name
+            const QString from = QString::fromUtf8(r.str()), to = QString::fromUtf8(r.str());
+            log << "RENAME " + from + " " + to;
+            if (refuseRename || files.count(to) || !files.count(from)) {
+                status(out, id, 4);
+                break;
+            }
+            files[to] = files[from];
+            files.erase(from);
+            status(out, id, 0);
+            break;
+        }
+        case 13: {   // remove
+            const QString path = QString::fromUtf8(r.str());
+            log << "REMOVE " + path;
+            status(out, id, files.erase(path) ? 0 : 2);
+            break;
+        }
+        default:
+            status(out, id, 8);
+        }
+    }
+};
+
+QByteArray bytes(qint64 n, int seed)
+{
+    QByteArray b(n, Qt::Uninitialized);
+    for (qint64 i = 0; i < n; ++i)
+        b[i] = char((i * 131 + seed * 7) & 0xff);
+    return b;
+}
+
+class UploadJob : public ::testing::Test
+{
+protected:
+    void add(const QString &name, const QByteArray &data)
+    {
+        QFile f(dir.path() + "/" + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(data);
+    }
+    std::vector<UploadFile> files()
+    {
+        QString error;
+        auto list = listUploadFolder(dir.path(), &error);
+        EXPECT_TRUE(error.isEmpty());
+        return list;
+    }
+    // Runs the job to its end; `split` feeds the answers in pieces of that size.
+    int run(SftpUploadJob &job, qsizetype split = 1 << 20, int maxRounds = 100000)
+    {
+        QByteArray toServer;
+        for (int round = 0; round < maxRounds && !job.finished(); ++round) {
+            job.produce(toServer, 256 * 1024);
+            QByteArray answers = server.serve(toServer);
+            for (qsizetype i = 0; i < answers.size(); i += split)
+                job.consume(answers.constData() + i, std::min(split, answers.size() - i));
+        }
+        EXPECT_TRUE(job.finished());
+        return job.errorCode();
+    }
+    QStringList hiddenNames() const
+    {
+        QStringList out;
+        for (const auto &[path, f] : server.files)
+            if (path.section('/', -1).startsWith('.'))
+                out << path;
+        return out;
+    }
+
+    QTemporaryDir dir;
+    MemoryServer server;
+};
+
+TEST_F(UploadJob, SendsEveryFileWhole_WithMode0644_AndInFewRoundTrips)
+{
+    add("a.htm", bytes(10, 1));
+    add("b.mp3", bytes(3 * SftpUploadJob::WriteChunk + 5, 2));
+    add("empty.wav", {});
+    SftpUploadJob job("/httpdocs/", files());
+    // Feeding the answers a byte at a time must not matter.
+    int rounds = 0;
+    QByteArray toServer;
+    QList<SftpUploadJob::Stage> stages;
+    while (!job.finished() && rounds < 50) {
+        ++rounds;
+        if (stages.isEmpty() || stages.last() != job.stage())
+            stages << job.stage();
+        job.produce(toServer, 1 << 24);
+        const QByteArray answers = server.serve(toServer);
+        for (char c : answers)
+            job.consume(&c, 1);
+    }
+    ASSERT_TRUE(job.finished());
+    EXPECT_EQ(job.errorCode(), SftpOk) << job.errorText().toStdString();
+    EXPECT_EQ(server.files["/httpdocs/a.htm"].data, bytes(10, 1));
+    EXPECT_EQ(server.files["/httpdocs/b.mp3"].data, bytes(3 * SftpUploadJob::WriteChunk + 5, 2));
+    EXPECT_TRUE(server.files.count("/httpdocs/empty.wav"));
+    for (const auto &[path, f] : server.files)
+        EXPECT_EQ(f.mode, 0644u) << path.toStdString();
+    EXPECT_EQ(hiddenNames(), QStringList());
+    // Greeting, look-ups, opens with data, renames: a handful of exchanges, not three per file.
+    EXPECT_LE(rounds, 6);
+    EXPECT_EQ(job.bytesAcknowledged(), job.bytesToSend());
+    using S = SftpUploadJob::Stage;
+    EXPECT_EQ(stages, (QList<S>{S::Preparing, S::Sending, S::Finishing}));
+}
+
+TEST_F(UploadJob, EmptyFolderStillNeedsTheRemoteFolder)
+{
+    SftpUploadJob ok("/httpdocs/", {});
+    EXPECT_EQ(run(ok), SftpOk);
+    SftpUploadJob missing("/gone/", {});
+    EXPECT_EQ(run(missing), SftpRemoteFolderMissing);
+}
+
+TEST_F(UploadJob, NameRules_SameSizeSkipped_DifferentFileIsAConflictAndNothingIsReplaced)
+{
+    add("same.htm", bytes(100, 1));
+    add("new.gif", bytes(50, 2));
+    server.files["/httpdocs/same.htm"] = {bytes(100, 9), 0644};
+    {
+        SftpUploadJob job("/httpdocs", files());
+        EXPECT_EQ(run(job), SftpOk);
+        EXPECT_EQ(job.skippedFiles(), 1);
+        EXPECT_EQ(server.files["/httpdocs/same.htm"].data, bytes(100, 9)) << "an existing file is never rewritten";
+        EXPECT_EQ(server.files["/httpdocs/new.gif"].data, bytes(50, 2));
+    }
+    server.files.erase("/httpdocs/new.gif");
+    server.files["/httpdocs/same.htm"] = {bytes(101, 9), 0644};
+    server.log.clear();
+    SftpUploadJob job("/httpdocs/", files());
+    EXPECT_EQ(run(job), SftpNameConflict);
+    EXPECT_TRUE(job.errorText().contains("same.htm"));
+    EXPECT_EQ(server.files["/httpdocs/same.htm"].data, bytes(101, 9));
+    EXPECT_FALSE(server.files.count("/httpdocs/new.gif")) << "a conflict stops the whole upload before sending";
+    EXPECT_TRUE(server.log.filter("OPEN").isEmpty()) << server.log.join(", ").toStdString();
+
+    EXPECT_EQ(judgeRemoteFile(10, false, false, -1), RemoteVerdict::Upload);
+    EXPECT_EQ(judgeRemoteFile(10, true, true, 10), RemoteVerdict::AlreadyThere);
+    EXPECT_EQ(judgeRemoteFile(10, true, true, 11), RemoteVerdict::Conflict);
+    EXPECT_EQ(judgeRemoteFile(4096, true, false, 4096), RemoteVerdict::Conflict) << "a folder of that name";
+}
+
+TEST_F(UploadJob, FailuresLeaveNoPartialOrTemporaryFile)
+{
+    add("a.htm", bytes(1000, 1));
+    add("b.mp4", bytes(10 * SftpUploadJob::WriteChunk, 2));
+    add("c.wav", bytes(5000, 3));
+
+    {   // the disk fills up during the big file
+        server.diskLeft = 4 * SftpUploadJob::WriteChunk;
+        SftpUploadJob job("/httpdocs/", files());
+        EXPECT_EQ(run(job), SftpWriteFailed);
+        EXPECT_TRUE(job.errorText().contains("b.mp4")) << job.errorText().toStdString();
+        EXPECT_TRUE(job.errorText().contains("full")) << job.errorText().toStdString();
+        EXPECT_EQ(server.files.size(), 0u) << "temporary files are removed, none is put in place";
+        server.diskLeft = -1;
+    }
+    {   // the folder is missing
+        SftpUploadJob job("/nowhere/", files());
+        EXPECT_EQ(run(job), SftpRemoteFolderMissing);
+        EXPECT_TRUE(job.errorText().contains("/nowhere/"));
+        EXPECT_EQ(server.files.size(), 0u);
+    }
+    {   // the final name is taken between the look-up and the rename
+        server.refuseRename = true;
+        SftpUploadJob job("/httpdocs/", files());
+        EXPECT_EQ(run(job), SftpNameConflict);
+        EXPECT_EQ(hiddenNames(), QStringList());
+        server.refuseRename = false;
+        for (auto it = server.files.begin(); it != server.files.end();)
+            it = server.files.erase(it);
+    }
+    {   // cancelled in the middle of the data
+        SftpUploadJob job("/httpdocs/", files());
+        QByteArray toServer;
+        for (int i = 0; i < 3; ++i) {
+            job.produce(toServer, 2 * SftpUploadJob::WriteChunk);
+            const QByteArray a = server.serve(toServer);
+            job.consume(a.constData(), a.size());
+        }
+        ASSERT_FALSE(job.finished());
+        job.abort(SftpCancelled, "cancelled");
+        EXPECT_EQ(run(job), SftpCancelled);
+        EXPECT_EQ(server.files.size(), 0u);
+    }
+    {   // a temporary file left by a lost connection does not block the next run
+        server.files["/httpdocs/.b.mp4.part"] = {bytes(77, 7), 0600};
+        SftpUploadJob job("/httpdocs/", files());
+        EXPECT_EQ(run(job), SftpOk) << job.errorText().toStdString();
+        EXPECT_EQ(server.files["/httpdocs/b.mp4"].data.size(), 10 * SftpUploadJob::WriteChunk);
+        EXPECT_EQ(hiddenNames(), QStringList());
+    }
+}
+
+TEST_F(UploadJob, GarbageFromTheServerEndsTheJobAsAFailure)
+{
+    add("a.htm", bytes(10, 1));
+    {
+        SftpUploadJob job("/httpdocs/", files());
+        QByteArray out;
+        job.produce(out, 1024);
+        const char huge[] = {'\x7f', '\x00', '\x00', '\x00', '\x02'};
+        job.consume(huge, sizeof huge);
+        EXPECT_TRUE(job.finished());
+        EXPECT_EQ(job.errorCode(), SftpProtocolError);
+    }
+    {   // an answer to a request never made
+        SftpUploadJob job("/httpdocs/", files());
+        QByteArray out;
+        job.produce(out, 1024);
+        QByteArray version = server.serve(out);
+        job.consume(version.constData(), version.size());
+        QByteArray bogus;
+        bogus.append("\x00\x00\x00\x11\x65\x00\x00\x99\x99\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00", 21);
+        job.consume(bogus.constData(), bogus.size());
+        EXPECT_EQ(run(job), SftpProtocolError);
+    }
+}
+
+TEST(UploadFolder, ListsOnlyTheFolderOwnRegularFiles)
+{
+    QTemporaryDir d;
+    QFile(d.path() + "/b.htm").open(QIODevice::WriteOnly);
+    QFile f(d.path() + "/a.mp3");
+    f.open(QIODevice::WriteOnly);
+    f.write("12345");
+    f.close();
+    QDir(d.path()).mkdir("sub");
+    QFile(d.path() + "/sub/c.gif").open(QIODevice::WriteOnly);
+    QFile::link(d.path() + "/a.mp3", d.path() + "/link.mp3");
+    QString error;
+    const auto list = listUploadFolder(d.path(), &error);
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0].name, "a.mp3");
+    EXPECT_EQ(list[0].size, 5);
+    EXPECT_EQ(list[1].name, "b.htm");
+    EXPECT_TRUE(error.isEmpty());
+
+    listUploadFolder(d.path() + "/missing", &error);
+    EXPECT_FALSE(error.isEmpty());
+}
+
+} // namespace
