@@ -1,13 +1,164 @@
+// `parlivo publish`: the window's publishing road without the window. The message is laid
+// out in a private outgoing folder (so nothing the window left behind goes with it), sent
+// by the same upload run, and the e-mail text is printed for the caller to pass on.
 #include "Commands.h"
 
+#include "app/naming/Naming.h"
+#include "platform/adapters/Factories.h"
+#include "platform/adapters/QtDesktop.h"
+#include "publish/LinkDelivery.h"
+#include "publish/MessageFiles.h"
+#include "publish/PublishConfig.h"
+#include "publish/PublishRun.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTime>
+#include <QTimer>
+
 #include <cstdio>
+#include <unistd.h>
 
 namespace parlivo {
 
-int runPublishCommand(const QStringList &)
+namespace {
+
+void say(FILE *to, const QString &text)
 {
-    std::fprintf(stderr, "parlivo publish: not available in this build\n");
-    return 2;
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), to);
+    std::fflush(to);
+}
+
+int fail(const QString &why)
+{
+    say(stderr, QStringLiteral("parlivo publish: ") + why + QLatin1Char('\n'));
+    return 1;
+}
+
+} // namespace
+
+int runPublishCommand(const QStringList &arguments)
+{
+    static int argc = 1;
+    static char name[] = "parlivo";
+    static char *argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("parlivo publish"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Publishes a message as a web page and prints the e-mail text that links to it."));
+    parser.addHelpOption();
+    const QCommandLineOption audio(QStringLiteral("audio"), QStringLiteral("The spoken message (MP3)."), QStringLiteral("FILE"));
+    const QCommandLineOption picture(QStringLiteral("picture"), QStringLiteral("The picture (the rabbit when left out)."),
+                                     QStringLiteral("FILE"));
+    const QCommandLineOption text(QStringLiteral("text"), QStringLiteral("A short text message."), QStringLiteral("TEXT"));
+    const QCommandLineOption link(QStringLiteral("link"), QStringLiteral("A web link (http, https or mailto)."),
+                                  QStringLiteral("URL"));
+    const QCommandLineOption background(QStringLiteral("background-sound"), QStringLiteral("A background sound (WAV)."),
+                                        QStringLiteral("FILE"));
+    const QCommandLineOption video(QStringLiteral("video"),
+                                   QStringLiteral("A video clip: AVI, FLV, MOV, MPG, MPEG, SWF or WMV."),
+                                   QStringLiteral("FILE"));
+    parser.addOptions({audio, picture, text, link, background, video});
+    QStringList all{QStringLiteral("parlivo publish")};
+    all += arguments;
+    if (!parser.parse(all))
+        return fail(parser.errorText());
+    if (parser.isSet(QStringLiteral("help"))) {
+        say(stdout, parser.helpText());
+        return 0;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return fail(QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().first()));
+
+    MessageInputs in;
+    if (parser.isSet(audio)) {
+        in.i_recorded = true;
+        in.audioSource = parser.value(audio);
+    }
+    if (parser.isSet(picture)) {
+        in.wants_picture = true;
+        in.my_picture = parser.value(picture);
+    }
+    in.my_text_message = parser.value(text);
+    if (parser.isSet(link)) {
+        in.wants_link = true;
+        in.my_link = parser.value(link);
+        if (!safeLinkValue(in.my_link).insert)
+            return fail(QStringLiteral("the link \"%1\" is not a web or mail address (http, https or mailto)")
+                            .arg(in.my_link));
+    }
+    if (parser.isSet(background)) {
+        in.wants_backsound = true;
+        in.my_background_wav = parser.value(background);
+    }
+    if (parser.isSet(video)) {
+        in.wants_video = true;
+        in.my_video = parser.value(video);
+        in.what_format = formatTagForFile(in.my_video);
+        if (in.what_format.isEmpty())
+            return fail(QStringLiteral("the video \"%1\" is not one of AVI, FLV, MOV, MPG, MPEG, SWF or WMV")
+                            .arg(in.my_video));
+    }
+
+    const QString appFolder = QCoreApplication::applicationDirPath();
+    const PublishConfig config = PublishConfig::current();
+    if (!config.problem().isEmpty())
+        return fail(config.problem());
+
+    QTemporaryDir outgoing;
+    if (!outgoing.isValid())
+        return fail(QStringLiteral("no folder could be made for the outgoing files: ") + outgoing.errorString());
+    PosixDriveInfo drives;
+    PrepareOptions options;
+    options.appFolder = appFolder;
+    options.outFolder = outgoing.path();
+    options.baseName = MessageBaseName(GetDriveSerialNumber(drives, appFolder), MessageTimeStamp(QTime::currentTime()));
+    options.pageBase = config.pageBase;
+    const PreparedMessage prepared = prepareMessage(in, options);
+    if (!prepared.ok)
+        return fail(prepared.error);
+
+    std::unique_ptr<SftpClient> client = makeSftpClient();
+    if (!client)
+        return fail(QStringLiteral("the upload component could not be started"));
+
+    const QString address = pageAddress(config.pageBase, prepared.pageName);
+    const bool progress = ::isatty(STDERR_FILENO);
+    int exitCode = 1;
+    PublishRun run;
+    QObject::connect(client.get(), &SftpClient::Connected, &run, &PublishRun::onConnected);
+    QObject::connect(client.get(), &SftpClient::Done, &run, &PublishRun::onDone);
+    QObject::connect(client.get(), &SftpClient::StateChanged, &run, [&] {
+        const QString state = client->stateText();
+        if (run.onStateChanged(state) && progress)
+            say(stderr, state + QStringLiteral("...\n"));
+        if (run.phase() == PublishRun::Phase::Idle)
+            QCoreApplication::exit(exitCode);
+    });
+    QObject::connect(&run, &PublishRun::failed, &app, [&](const QString &reason) {
+        say(stderr, QStringLiteral("parlivo publish: ") + reason + QLatin1Char('\n'));
+        exitCode = 1;
+        QCoreApplication::exit(exitCode);
+    });
+    QObject::connect(&run, &PublishRun::uploaded, &app, [&] {
+        say(stdout, emailText(address) + QLatin1Char('\n'));
+        if (!run.checkNote().isEmpty())
+            say(stderr, QStringLiteral("parlivo publish: ") + run.checkNote() + QLatin1Char('\n'));
+        exitCode = 0;
+        client->disconnectFromServer();
+        // The disconnected state ends the run; a client that never reports it is not waited for.
+        QTimer::singleShot(2000, &app, [&] { QCoreApplication::exit(exitCode); });
+    });
+    QTimer::singleShot(0, &app, [&] { run.start(client.get(), config, outgoing.path() + QLatin1Char('/'), address); });
+    const int code = app.exec();
+    run.cancel();
+    client.reset();
+    return code;
 }
 
 } // namespace parlivo

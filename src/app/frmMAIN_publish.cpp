@@ -1,18 +1,296 @@
 // Publishing: the page from its template, the upload, and handing the link to the user.
 #include "frmMAIN.h"
 
+#include "app/frmError.h"
+#include "app/naming/Naming.h"
+#include "publish/LinkDelivery.h"
+#include "publish/MessageFiles.h"
+#include "publish/PublishConfig.h"
+#include "publish/PublishRun.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QEventLoop>
+#include <QLineEdit>
+#include <QTime>
+
+#include <cmath>
+#include <limits>
+
 namespace parlivo {
 
-struct frmMAIN::PublishState {};
+// Calls the publication off when the window closes, before the client is told to hang up.
+class PublishCloseWatch : public QObject
+{
+public:
+    PublishCloseWatch(QObject *parent, PublishRun *run) : QObject(parent), m_run(run) {}
 
-void frmMAIN::setupPublishing() {}
-void frmMAIN::Button2_Click() {}
-void frmMAIN::StartUpload() {}
-void frmMAIN::wodSFTP1_Connected(int, const QString &) {}
-void frmMAIN::wodSFTP1_StateChanged(int) {}
-void frmMAIN::wodSFTP1_Done(int, const QString &) {}
-void frmMAIN::Text1_Change() {}
-void frmMAIN::Button3_Click() {}
-void frmMAIN::Button11_Click() {}
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Close && watched == parent())
+            m_run->cancel();
+        return false;
+    }
+
+private:
+    PublishRun *m_run;
+};
+
+struct frmMAIN::PublishState
+{
+    PublishRun run;
+    PublishConfig config;
+    // What the publication changed in the draft, put back when it fails.
+    QString pictureBefore, pageBefore;
+    // Said once, with the final status, when the page did not answer after the upload.
+    QString pendingNote;
+};
+
+namespace {
+
+// A main-window offset in twips as a screen point in pixels, rounded half to even.
+qint16 twipsToPixels(int windowPixels, int offsetTwips)
+{
+    const double v = std::nearbyint((double(windowPixels) * 15.0 + offsetTwips) / 15.0);
+    const double lo = std::numeric_limits<qint16>::min(), hi = std::numeric_limits<qint16>::max();
+    return qint16(v < lo ? lo : (v > hi ? hi : v));
+}
+
+MessageInputs inputsOf(const frmMAIN &w)
+{
+    MessageInputs in;
+    in.i_recorded = w.draft.i_recorded;
+    in.audioSource = w.txtRecFilename->text();
+    in.wants_picture = wants_picture;
+    in.my_picture = my_picture;
+    in.my_text_message = w.draft.my_text_message;
+    in.wants_link = w.draft.wants_link;
+    in.my_link = w.draft.my_link;
+    in.wants_backsound = w.draft.wants_backsound;
+    in.my_background_wav = w.draft.my_background_wav;
+    in.wants_video = w.draft.wants_video;
+    in.my_video = w.draft.my_video;
+    in.what_format = w.draft.what_format;
+    return in;
+}
+
+// Ends a publication that could not go on: the pointer comes back, the draft is as it
+// was, and the user reads why in the status line.
+void publicationStopped(frmMAIN &w, const QString &reason)
+{
+    auto &s = *w.publishing;
+    w.unsetCursor();
+    my_picture = s.pictureBefore;
+    w.draft.my_page = s.pageBefore;
+    s.pendingNote.clear();
+    w.setStatus(reason);
+}
+
+// Fills the Quillbox folder for the variant, writes the page and starts the upload.
+void PublishMessage(frmMAIN &w)
+{
+    auto &s = *w.publishing;
+    w.cmdAudioStop_Click();
+    w.setStatus(QStringLiteral("Connecting to server..."));
+    const MessageInputs in = inputsOf(w);
+    const QString stamp = MessageTimeStamp(QTime::currentTime());
+    w.folders().createQuillbox();
+    s.config = PublishConfig::current();
+    s.pictureBefore = my_picture;
+    s.pageBefore = w.draft.my_page;
+
+    PrepareOptions options;
+    options.appFolder = w.appFolder();
+    options.outFolder = w.folders().quillboxFolder();
+    options.baseName = MessageBaseName(w.GetDriveSerialNumber(), stamp);
+    options.pageBase = s.config.pageBase;
+    const PreparedMessage prepared = prepareMessage(in, options);
+    if (!prepared.ok) {
+        publicationStopped(w, QStringLiteral("Publishing stopped: ") + prepared.error);
+        if (w.platform().messageBox)
+            w.platform().messageBox->inform(&w, prepared.error, QStringLiteral("Parlivo"), MessageBox::Icon::Warning);
+        return;
+    }
+    w.draft.my_page = prepared.pageName;
+    my_picture = prepared.pictureName;
+    w.StartUpload();
+}
+
+// The settings the last page was published with (pages are addressed where they went).
+PublishConfig publishedConfig(const frmMAIN &w)
+{
+    if (w.publishing && !w.publishing->config.pageBase.isEmpty())
+        return w.publishing->config;
+    return PublishConfig::current();
+}
+
+void performPublishingWarning(frmMAIN &w)
+{
+    HelpCharacter *c = w.help_character;
+    if (!c)
+        return;
+    c->StopAll();
+    c->Show();
+    c->MoveTo(twipsToPixels(w.x(), 4100), twipsToPixels(w.y(), 4850));
+    c->Speak(publishWarningFirstLine());
+    c->Play(QStringLiteral("gesturedown"));
+    c->Speak(publishWarningSecondLine());
+    c->Hide();
+}
+
+void publishConfirmed(frmMAIN &w)
+{
+    if (w.publishing->run.isRunning())
+        return;
+    performPublishingWarning(w);
+    w.setCursor(Qt::WaitCursor);
+    if (!w.draft.wants_video) {
+        PublishMessage(w);
+        return;
+    }
+    static const char *const tags[] = {"SWF", "WMV", "AVI", "FLV", "MOV", "MPG", "MPEG"};
+    for (const char *tag : tags) {
+        if (w.draft.what_format == QLatin1String(tag)) {
+            PublishMessage(w);
+            return;
+        }
+    }
+    // A video of no known format: nothing would ever end the hourglass.
+    w.unsetCursor();
+    w.setStatus(QStringLiteral("Publishing stopped: the video's format \"%1\" cannot be published.")
+                    .arg(w.draft.what_format));
+}
+
+} // namespace
+
+void frmMAIN::setupPublishing()
+{
+    publishing = std::make_shared<PublishState>();
+    PublishState *s = publishing.get();
+    installEventFilter(new PublishCloseWatch(this, &s->run));
+    if (wodSFTP1) {
+        connect(wodSFTP1.get(), &SftpClient::Connected, this, &frmMAIN::wodSFTP1_Connected);
+        connect(wodSFTP1.get(), &SftpClient::StateChanged, this, &frmMAIN::wodSFTP1_StateChanged);
+        connect(wodSFTP1.get(), &SftpClient::Done, this, &frmMAIN::wodSFTP1_Done);
+    }
+    connect(&s->run, &PublishRun::failed, this, [this](const QString &reason) { publicationStopped(*this, reason); });
+    connect(&s->run, &PublishRun::uploaded, this, [this, s] {
+        unsetCursor();
+        s->pendingNote = s->run.checkNote();
+        if (wodSFTP1)
+            wodSFTP1->disconnectFromServer();
+        draft.im_done = true;
+        draft.clearAfterUpload();
+        IssueAudioFileName();
+    });
+}
+
+void frmMAIN::Button2_Click()
+{
+    if (!publishing)
+        return;
+    if (publishing->run.isRunning()) {
+        if (m_platform.messageBox)
+            m_platform.messageBox->inform(this,
+                                          QStringLiteral("Your message is still being published. Please wait until the "
+                                                         "status line says it is done before publishing again."),
+                                          QStringLiteral("Parlivo"), MessageBox::Icon::Information);
+        return;
+    }
+    if (!m_platform.messageBox)
+        return;
+    m_platform.messageBox->askYesNo(this, publishQuestionText(), publishQuestionTitle(), MessageBox::Icon::Question,
+                                    [self = QPointer<frmMAIN>(this)](bool yes) {
+                                        if (yes && self)
+                                            publishConfirmed(*self);
+                                    });
+}
+
+void frmMAIN::StartUpload()
+{
+    PublishState &s = *publishing;
+    s.pendingNote.clear();
+    s.run.start(wodSFTP1.get(), s.config, m_folders.quillboxFolder(), pageAddress(s.config.pageBase, draft.my_page));
+}
+
+void frmMAIN::wodSFTP1_Connected(int errorCode, const QString &errorText)
+{
+    if (publishing)
+        publishing->run.onConnected(errorCode, errorText);
+}
+
+void frmMAIN::wodSFTP1_StateChanged(int)
+{
+    if (!wodSFTP1 || !publishing)
+        return;
+    const QString state = wodSFTP1->stateText();
+    if (!publishing->run.onStateChanged(state))
+        return;
+    setStatus(state + QStringLiteral("..."));
+    // Repaint now; clicks wait until this handler is over rather than run inside it.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void frmMAIN::wodSFTP1_Done(int errorCode, const QString &errorText)
+{
+    if (publishing)
+        publishing->run.onDone(errorCode, errorText);
+}
+
+void frmMAIN::Text1_Change()
+{
+    if (Text1->text() == QLatin1String("Disconnected from server...")) {
+        QString text = QStringLiteral("Please proceed to next step...");
+        if (publishing && !publishing->pendingNote.isEmpty()) {
+            text += QLatin1Char(' ') + publishing->pendingNote;
+            publishing->pendingNote.clear();
+        }
+        Text1->setText(text);
+    }
+    // Every area writes the status line from inside its handlers: repaint, but never run a
+    // click in the middle of someone else's handler.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void frmMAIN::Button3_Click()
+{
+    if (!draft.im_done) {
+        if (!errorNotice)
+            errorNotice = new frmError();
+        errorNotice->showCentred(this);
+        return;
+    }
+    const PublishConfig config = publishedConfig(*this);
+    if (m_platform.clipboard)
+        m_platform.clipboard->clear();
+    draft.i_recorded = false;
+    if (m_platform.clipboard)
+        m_platform.clipboard->setText(emailText(pageAddress(config.pageBase, draft.my_page)));
+    setStatus(QStringLiteral("Finished - paste the message into your email !"));
+    draft.im_done = false;
+    Button10_Click();
+    if (SMAudioPlayAndRecordX1) {
+        SMAudioPlayAndRecordX1->setFileName(appFolder() + QStringLiteral("/tada.wav"));
+        SMAudioPlayAndRecordX1->prepare();
+        SMAudioPlayAndRecordX1->play();
+    }
+    ClearWorkingFolders();
+}
+
+void frmMAIN::Button11_Click()
+{
+    setStatus(QString());
+    if (draft.my_page.isEmpty()) {
+        if (m_platform.messageBox)
+            m_platform.messageBox->inform(this, QStringLiteral("USER ERROR: You must have created a page before viewing!"),
+                                          QStringLiteral("Parlivo"), MessageBox::Icon::None);
+        return;
+    }
+    const PublishConfig config = publishedConfig(*this);
+    if (m_platform.shell)
+        m_platform.shell->open(pageAddress(config.pageBase, draft.my_page));
+    ClearWorkingFolders();
+}
 
 } // namespace parlivo

@@ -1,0 +1,76 @@
+#include "frmError.h"
+
+#include "publish/LinkDelivery.h"
+
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPalette>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace parlivo {
+
+frmError::frmError(QWidget *parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
+{
+    setObjectName(QStringLiteral("frmError"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("Error"));
+    setAccessibleName(QStringLiteral("Error notice"));
+    setFixedSize(420, 160);
+
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, QColor(200, 0, 0));
+    pal.setColor(QPalette::WindowText, Qt::white);
+    setPalette(pal);
+    setAutoFillBackground(true);
+
+    Label1 = new QLabel(errorNoticeText(), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setWordWrap(true);
+    Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Label1->setAccessibleName(QStringLiteral("ERROR: Action cancelled!"));
+    Label1->setAccessibleDescription(Label1->text().simplified());
+    QFont f = Label1->font();
+    f.setBold(true);
+    Label1->setFont(f);
+
+    Button1 = new QPushButton(QStringLiteral("OK"), this);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setDefault(true);
+    Button1->setFixedWidth(90);
+    connect(Button1, &QPushButton::clicked, this, &frmError::Button1_Click);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(18, 16, 18, 14);
+    layout->addWidget(Label1, 1);
+    layout->addWidget(Button1, 0, Qt::AlignHCenter);
+}
+
+void frmError::showCentred(QWidget *over)
+{
+    QScreen *screen = over && over->screen() ? over->screen() : QGuiApplication::primaryScreen();
+    if (screen)
+        move(screen->geometry().center() - rect().center());
+    show();
+    raise();
+    activateWindow();
+    Button1->setFocus();
+}
+
+void frmError::Button1_Click()
+{
+    close();
+}
+
+void frmError::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+} // namespace parlivo

@@ -1,0 +1,149 @@
+#include "MessageFiles.h"
+
+#include "app/naming/Naming.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace parlivo {
+
+namespace {
+
+// Copies source over target. A copy that cannot be completed leaves no target behind.
+bool copyOver(const QString &source, const QString &target, QString *why)
+{
+    if (source.isEmpty()) {
+        *why = QStringLiteral("no file was given");
+        return false;
+    }
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly)) {
+        *why = in.errorString();
+        return false;
+    }
+    if (QFileInfo(source).canonicalFilePath() == QFileInfo(target).canonicalFilePath()) {
+        *why = QStringLiteral("it is the copy itself");
+        return false;
+    }
+    QFile::remove(target);
+    QFile out(target);
+    if (!out.open(QIODevice::WriteOnly)) {
+        *why = out.errorString();
+        return false;
+    }
+    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    for (;;) {
+        const qint64 n = in.read(buffer.data(), buffer.size());
+        if (n < 0) {
+            *why = in.errorString();
+            out.close();
+            QFile::remove(target);
+            return false;
+        }
+        if (n == 0)
+            break;
+        if (out.write(buffer.constData(), n) != n) {
+            *why = out.errorString();
+            out.close();
+            QFile::remove(target);
+            return false;
+        }
+    }
+    if (!out.flush()) {
+        *why = out.errorString();
+        out.close();
+        QFile::remove(target);
+        return false;
+    }
+    out.close();
+    return true;
+}
+
+} // namespace
+
+PreparedMessage prepareMessage(const MessageInputs &in, const PrepareOptions &o)
+{
+    PreparedMessage r;
+    r.baseName = o.baseName;
+    QDir().mkpath(o.outFolder);
+    const QString folder = QDir(o.outFolder).absolutePath() + QLatin1Char('/');
+
+    const PageVariant variant = variantFor(in.wants_video, in.what_format);
+    const auto fail = [&r](const QString &what, const QString &file, const QString &why) {
+        r.ok = false;
+        r.failedFile = file;
+        r.error = QStringLiteral("%1 \"%2\" could not be copied (%3). Nothing was uploaded.").arg(what, file, why);
+        for (const QString &path : std::as_const(r.written))
+            QFile::remove(path);
+        r.written.clear();
+        return r;
+    };
+
+    PageValues values;
+    values.pageBase = o.pageBase;
+    values.textMessage = in.my_text_message;
+    QString why;
+
+    const QString audioCopy = folder + o.baseName + QStringLiteral(".mp3");
+    if (in.i_recorded) {
+        if (!copyOver(in.audioSource, audioCopy, &why))
+            return fail(QStringLiteral("The audio message"), in.audioSource, why);
+        r.written << audioCopy;
+        values.hasAudio = true;
+        values.audioName = GetFileName(audioCopy) + QStringLiteral(".mp3");
+    }
+    r.pageName = GetFileName(audioCopy) + QStringLiteral(".htm");
+
+    const QString pictureCopy = folder + o.baseName + QStringLiteral(".gif");
+    const QString pictureSource = in.wants_picture ? in.my_picture : o.appFolder + QStringLiteral("/HTML/Rabbit.gif");
+    if (!copyOver(pictureSource, pictureCopy, &why))
+        return fail(QStringLiteral("The picture"), pictureSource, why);
+    r.written << pictureCopy;
+    r.pictureName = GetFileName(pictureCopy) + QStringLiteral(".gif");
+    values.pictureName = r.pictureName;
+
+    if (in.wants_backsound) {
+        const QString copy = folder + o.baseName + QStringLiteral(".wav");
+        if (!copyOver(in.my_background_wav, copy, &why))
+            return fail(QStringLiteral("The background sound"), in.my_background_wav, why);
+        r.written << copy;
+        values.hasBackgroundSound = true;
+        values.backgroundSoundName = GetFileName(copy) + QStringLiteral(".wav");
+    }
+
+    if (in.wants_video) {
+        if (!variant.valid)
+            return fail(QStringLiteral("The video"), in.my_video,
+                        QStringLiteral("its format \"%1\" is not one that can be published").arg(in.what_format));
+        const QString copy = folder + o.baseName + variant.videoExtension;
+        if (!copyOver(in.my_video, copy, &why))
+            return fail(QStringLiteral("The video"), in.my_video, why);
+        r.written << copy;
+        values.hasVideo = true;
+        values.videoName = GetFileName(copy) + variant.videoExtension;
+    }
+
+    if (in.wants_link) {
+        const SafeLink link = safeLinkValue(in.my_link);
+        values.hasLink = link.insert;
+        values.link = link.value;
+    }
+
+    const QString templatePath = o.appFolder + QLatin1Char('/') + variant.templateFile;
+    const QString pagePath = folder + r.pageName;
+    const PageResult page = generatePage(templatePath, pagePath, replacementsFor(values, variant.order));
+    if (!page.ok) {
+        for (const QString &path : std::as_const(r.written))
+            QFile::remove(path);
+        r.written.clear();
+        r.failedFile = page.file;
+        r.error = page.error + QStringLiteral(" Nothing was uploaded.");
+        return r;
+    }
+    r.written << pagePath;
+    r.ok = true;
+    return r;
+}
+
+} // namespace parlivo

@@ -1,0 +1,51 @@
+#pragma once
+// Lays out one message for publishing: every file is copied into the outgoing folder
+// under one base name and the page is written from the variant's template.
+#include "PageGenerator.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace parlivo {
+
+// What the message holds, as the draft has it when publishing starts.
+struct MessageInputs
+{
+    bool i_recorded = false;
+    QString audioSource;          // the recording's path
+    bool wants_picture = false;
+    QString my_picture;
+    QString my_text_message;
+    bool wants_link = false;
+    QString my_link;
+    bool wants_backsound = false;
+    QString my_background_wav;
+    bool wants_video = false;
+    QString my_video;
+    QString what_format;
+};
+
+struct PreparedMessage
+{
+    bool ok = false;
+    QString error;           // plain words, naming the file that failed
+    QString failedFile;      // the file that could not be copied or read
+    QString baseName;        // "PVD82_<serial>_<stamp>"
+    QString pageName;        // baseName + ".htm"
+    QString pictureName;     // file name of the picture copy
+    QStringList written;     // full paths of every file this publication wrote
+};
+
+struct PrepareOptions
+{
+    QString appFolder;       // templates and the default picture
+    QString outFolder;       // where the copies and the page go (made when missing)
+    QString baseName;        // MessageBaseName of this publication
+    QString pageBase;        // "http://host/" for link previews
+};
+
+// Copies the files and writes the page. On failure nothing of this publication stays in
+// the outgoing folder (files already there from before are left alone).
+PreparedMessage prepareMessage(const MessageInputs &in, const PrepareOptions &options);
+
+} // namespace parlivo

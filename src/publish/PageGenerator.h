@@ -1,0 +1,98 @@
+#pragma once
+// Turns a page template into the message's page: the template is copied line by line and
+// the placeholder strings are replaced by the names of the message's files and its texts.
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+namespace parlivo {
+
+// The literal strings a template carries (case matters).
+namespace Placeholder {
+inline constexpr const char *BackgroundSound = "my_wave.wav";
+inline constexpr const char *Link = "https://parlivo.example.org/";
+inline constexpr const char *Picture = "MY_IMAGE.gif";
+inline constexpr const char *Audio = "intro.mp3";
+inline constexpr const char *TextMessage = "MYTEXTMESSAGE";
+inline constexpr const char *Video = "MY_VIDEO.swf";
+// The address the page is served from, for the absolute addresses of link previews.
+inline constexpr const char *PageBase = "MY_PAGE_BASE/";
+} // namespace Placeholder
+
+enum class ReplacementOrder { A, B };
+
+// One way of publishing: the template, the extension of the video copy ("" without
+// video) and the order in which the placeholders are replaced.
+struct PageVariant
+{
+    QString templateFile;     // relative to the application folder, e.g. "MSTemp.dll"
+    QString videoExtension;   // ".swf", ... or "" for no video
+    ReplacementOrder order = ReplacementOrder::A;
+    bool valid = true;        // false: the format tag names no variant
+};
+
+// The variant for the draft's video choice; formatTag is compared exactly.
+PageVariant variantFor(bool wantsVideo, const QString &formatTag);
+
+// The format tag for a video file's extension ("clip.MOV" gives "MOV"); "" when none fits.
+QString formatTagForFile(const QString &path);
+
+// One placeholder and what replaces it.
+struct Replacement
+{
+    QString placeholder;
+    QString value;
+};
+
+// What the page gets. Conditional replacements are simply left out of the list, so
+// the template's own text stays in the page.
+struct PageValues
+{
+    bool hasBackgroundSound = false;
+    QString backgroundSoundName;
+    bool hasLink = false;
+    QString link;             // already made safe (see safeLinkValue)
+    QString pictureName;
+    bool hasAudio = false;
+    QString audioName;
+    QString textMessage;      // as typed; escaped when inserted
+    bool hasVideo = false;
+    QString videoName;
+    QString pageBase;         // "http://host/"
+};
+
+// HTML-escapes text for element content and quoted attribute values.
+QString escapeHtml(const QString &text);
+
+// The link as it may go into the page, or nothing when it must not be inserted:
+// http, https and mailto pass; a bare host gets "http://"; any other scheme is refused.
+// "" stays "" (a link that was cleared removes the placeholder).
+struct SafeLink
+{
+    bool insert = false;
+    QString value;
+};
+SafeLink safeLinkValue(const QString &link);
+
+// The replacements of a page in the variant's order, values already escaped.
+QVector<Replacement> replacementsFor(const PageValues &values, ReplacementOrder order);
+
+// Applies the replacements one after the other, each to every occurrence left to right,
+// but only ever in the template's own text: a value once inserted is never scanned again.
+QString replaceInTemplateText(const QString &line, const QVector<Replacement> &replacements);
+
+// Splits a template into lines: a line ends at CR, CR LF or LF; the end is not part of it.
+QStringList templateLines(const QByteArray &content);
+
+struct PageResult
+{
+    bool ok = false;
+    QString error;   // in plain words, naming the file
+    QString file;    // the template or page that failed
+};
+
+// Reads the template (UTF-8), writes the page with every line followed by CR LF.
+PageResult generatePage(const QString &templatePath, const QString &pagePath,
+                        const QVector<Replacement> &replacements);
+
+} // namespace parlivo

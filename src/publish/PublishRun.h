@@ -1,0 +1,66 @@
+#pragma once
+// One publication's trip to the server: connect, send the outgoing folder, check that the
+// page answers, then hand back. Both the window and the command line drive their SFTP
+// client's notifications into it, so they share one road and one set of failure rules.
+#include "PageCheck.h"
+#include "PublishConfig.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+namespace parlivo {
+
+class SftpClient;
+
+class PublishRun : public QObject
+{
+    Q_OBJECT
+public:
+    enum class Phase { Idle, Connecting, Uploading, Checking, Closing, Failed };
+
+    explicit PublishRun(QObject *parent = nullptr);
+
+    Phase phase() const { return m_phase; }
+    // A publication is on its way and a second one must wait.
+    bool isRunning() const;
+
+    // Configures the client and asks it to connect. A missing client or an unusable
+    // configuration fails at once (failed() is emitted before this returns).
+    void start(SftpClient *client, const PublishConfig &config, const QString &localFolder,
+               const QString &pageAddress);
+
+    // The client's notifications.
+    void onConnected(int errorCode, const QString &errorText);
+    // Whether the client's new state should be shown in the status line.
+    bool onStateChanged(const QString &stateText);
+    void onDone(int errorCode, const QString &errorText);
+
+    // Stops whatever runs (the window is closing); no further signal follows.
+    void cancel();
+
+    // After uploaded(): "" when the page answered at its address, else a note in plain words.
+    QString checkNote() const { return m_checkNote; }
+
+    static QString disconnectedStateName() { return QStringLiteral("Disconnected from server"); }
+
+Q_SIGNALS:
+    // The files are on the server and the page check has ended.
+    void uploaded();
+    // Nothing more will happen for this publication; reason is for the status line.
+    void failed(const QString &reason);
+
+private:
+    void fail(const QString &reason);
+    void connectNow();
+
+    Phase m_phase = Phase::Idle;
+    SftpClient *m_client = nullptr;
+    QString m_localFolder, m_remoteFolder, m_pageAddress, m_checkNote;
+    PageCheck m_check;
+    // The previous session is still closing: connect once the client reports it closed.
+    bool m_waitingForClose = false;
+    QTimer m_closeWait;
+};
+
+} // namespace parlivo

@@ -1,0 +1,90 @@
+// Loads a published page in the system's headless Chromium and checks what a recipient
+// would see: every request succeeds, the picture decodes and the spoken message loads.
+// Usage: node check-page.mjs PAGE_ADDRESS
+// Prints one JSON line; exits 0 when every check passed, 1 otherwise, 2 when it could not run.
+import { chromium } from "playwright-core";
+import { mkdtempSync, rmSync } from "node:fs";
+import { tmpdir } from "node:os";
+import { join } from "node:path";
+
+const address = process.argv[2];
+if (!address) {
+  console.error("usage: node check-page.mjs PAGE_ADDRESS");
+  process.exit(2);
+}
+
+const profile = mkdtempSync(join(tmpdir(), "parlivo-chromium-"));
+const problems = [];
+let context;
+try {
+  context = await chromium.launchPersistentContext(profile, {
+    executablePath: "/usr/bin/chromium",
+    headless: true,
+    args: [
+      "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+      "--disable-background-networking", "--disable-component-update", "--disable-sync",
+    ],
+  });
+  const page = context.pages()[0] ?? (await context.newPage());
+  const requests = [];
+  page.on("request", (r) => requests.push(r.url()));
+  page.on("requestfailed", (r) => {
+    // A media element that is told to load again cancels its earlier range request.
+    if (r.failure()?.errorText !== "net::ERR_ABORTED") problems.push(`request failed: ${r.url()} (${r.failure()?.errorText})`);
+  });
+  page.on("response", (r) => {
+    if (r.status() >= 400) problems.push(`HTTP ${r.status()}: ${r.url()}`);
+  });
+  page.on("pageerror", (e) => problems.push(`script error: ${e.message}`));
+
+  const response = await page.goto(address, { waitUntil: "load", timeout: 20000 });
+  if (!response || !response.ok()) problems.push(`page answered ${response?.status()}`);
+
+  const result = await page.evaluate(async () => {
+    const wait = (el, ok, ms) =>
+      new Promise((resolve) => {
+        const done = (what) => resolve(what);
+        el.addEventListener(ok, () => done("ok"), { once: true });
+        el.addEventListener("error", () => done("error"), { once: true });
+        setTimeout(() => done("timeout"), ms);
+      });
+    const img = document.querySelector("img.pic");
+    if (img && !img.complete) await wait(img, "load", 10000);
+    const audio = document.getElementById("message");
+    let audioState = "absent";
+    if (audio && !document.getElementById("voice").hidden) {
+      audio.preload = "auto";
+      const loaded = wait(audio, "loadedmetadata", 15000);
+      audio.load();
+      audioState = await loaded;
+    }
+    return {
+      title: document.title,
+      charset: document.characterSet,
+      pictureWidth: img ? img.naturalWidth : 0,
+      pictureAlt: img ? img.alt : "",
+      audio: audioState,
+      audioError: audio && audio.error ? audio.error.code : null,
+      audioDuration: audio ? audio.duration : null,
+      text: document.getElementById("text")?.textContent ?? "",
+      link: document.getElementById("link")?.getAttribute("href") ?? "",
+      backgroundHidden: document.getElementById("bg")?.hidden ?? true,
+      robots: document.querySelector('meta[name="robots"]')?.content ?? "",
+      ogImage: document.querySelector('meta[property="og:image"]')?.content ?? "",
+    };
+  });
+  if (!(result.pictureWidth > 0)) problems.push("the picture did not decode");
+  if (!result.pictureAlt) problems.push("the picture has no text alternative");
+  if (result.audio !== "ok" || result.audioError !== null) problems.push(`the audio did not load (${result.audio}, error ${result.audioError})`);
+  if (result.charset !== "UTF-8") problems.push(`charset ${result.charset}`);
+  // Let late requests (background sound, video metadata) finish before judging them.
+  await page.waitForTimeout(500);
+  console.log(JSON.stringify({ ok: problems.length === 0, problems, requests, ...result }));
+  process.exitCode = problems.length === 0 ? 0 : 1;
+} catch (e) {
+  console.log(JSON.stringify({ ok: false, problems: [...problems, `could not run: ${e.message}`] }));
+  process.exitCode = 2;
+} finally {
+  if (context) await context.close().catch(() => {});
+  rmSync(profile, { recursive: true, force: true });
+}

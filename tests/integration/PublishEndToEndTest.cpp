@@ -1,0 +1,352 @@
+// The whole publishing road against the local publishing server that ./dev test starts:
+// through the window's handlers with the real SFTP client, and through `parlivo publish`.
+// The published page is fetched over HTTP and loaded in the system's headless Chromium.
+#include "app/frmError.h"
+#include "app/model/MessageDraft.h"
+#include "fakes/FakePlatform.h"
+#include "platform/adapters/Factories.h"
+#include "platform/adapters/Mp3Encoder.h"
+#include "publish/LinkDelivery.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTest>
+#include <QTime>
+#include <cmath>
+#include <gtest/gtest.h>
+
+using namespace parlivo;
+using namespace parlivo::test;
+
+namespace {
+
+bool serverAvailable()
+{
+    return qEnvironmentVariableIsSet("PARLIVO_SFTP_HOST") && qEnvironmentVariableIsSet("PARLIVO_WEBROOT")
+        && qEnvironmentVariableIsSet("PARLIVO_PAGE_BASE");
+}
+
+#define NEEDS_PUBLISHING_SERVER()                                                                  \
+    if (!serverAvailable())                                                                        \
+    GTEST_SKIP() << "the local publishing server is not running (./dev test starts it)"
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeBytes(const QString &path, const QByteArray &data)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
+}
+
+// A second and a half of a soft 440 Hz tone as a real MP3, so a browser can decode it.
+bool writeToneMp3(const QString &path)
+{
+    Mp3Encoder enc;
+    if (!enc.open(path, 44100, 44100, 1, 128))
+        return false;
+    std::vector<qint16> pcm(44100 * 3 / 2);
+    for (size_t i = 0; i < pcm.size(); ++i)
+        pcm[i] = qint16(8000 * std::sin(2 * M_PI * 440.0 * double(i) / 44100.0));
+    return enc.encode(pcm.data(), int(pcm.size())) && enc.close();
+}
+
+int httpGet(const QString &url, QByteArray *body = nullptr)
+{
+    QNetworkAccessManager nam;
+    QNetworkRequest req{QUrl(url)};
+    req.setTransferTimeout(10000);
+    QNetworkReply *reply = nam.get(req);
+    QEventLoop loop;
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    loop.exec();
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (body)
+        *body = reply->readAll();
+    reply->deleteLater();
+    return status;
+}
+
+// The files a page refers to by bare name (its own media, in its own folder).
+QStringList namesInPage(const QString &html)
+{
+    static const QRegularExpression attr(QStringLiteral("(?:src|href)=\"([^\"#:/]+)\""));
+    QStringList names;
+    for (auto it = attr.globalMatch(html); it.hasNext();) {
+        const QString n = it.next().captured(1);
+        if (!names.contains(n))
+            names << n;
+    }
+    return names;
+}
+
+QString browserFolder()
+{
+    return QStringLiteral(PARLIVO_SOURCE_DIR "/tests/browser");
+}
+
+bool browserAvailable()
+{
+    return QFileInfo::exists(QStringLiteral("/usr/bin/chromium")) && QFileInfo::exists(browserFolder() + "/node_modules/playwright-core")
+        && !QStandardPaths::findExecutable(QStringLiteral("node")).isEmpty();
+}
+
+// Runs the browser check; returns its JSON line (and fails the test when it did not pass).
+QString checkInBrowser(const QString &address)
+{
+    QProcess node;
+    node.setWorkingDirectory(browserFolder());
+    node.start(QStringLiteral("node"), {QStringLiteral("check-page.mjs"), address});
+    if (!node.waitForFinished(90000)) {
+        node.kill();
+        ADD_FAILURE() << "the browser check did not finish";
+        return {};
+    }
+    const QString out = QString::fromUtf8(node.readAllStandardOutput()).trimmed();
+    EXPECT_EQ(node.exitCode(), 0) << out.toStdString() << "\n" << node.readAllStandardError().toStdString();
+    return out;
+}
+
+QStringList webrootFiles()
+{
+    return QDir(qEnvironmentVariable("PARLIVO_WEBROOT")).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+class PublishEndToEnd : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!serverAvailable())
+            return;
+        for (const char *v : {"PARLIVO_SFTP_HOST", "PARLIVO_SFTP_PORT", "PARLIVO_SFTP_PASSWORD", "PARLIVO_SFTP_HOSTKEY"})
+            m_saved.push_back({v, qgetenv(v)});
+        fp.platform().createSftpClient = [this] {
+            std::unique_ptr<SftpClient> c = makeSftpClient();
+            client = c.get();
+            return c;
+        };
+        for (const char *name : {"MSTemp.dll", "MSTemp32.dll", "MSTempWMV.dll", "MSTempMOV.dll", "HTML/Rabbit.gif", "tada.wav"})
+            fp.plant(QString::fromLatin1(name), fileBytes(QStringLiteral(PARLIVO_SOURCE_DIR "/assets/") + QString::fromLatin1(name)));
+        w = fp.makeWindow();
+        w->Label6_Click();
+    }
+    void TearDown() override
+    {
+        w.reset();
+        for (const auto &s : m_saved)
+            qputenv(s.first, s.second);
+    }
+
+    // A message with every item: a real MP3, the picture, text, link, background sound, video.
+    void fillDraft()
+    {
+        ASSERT_TRUE(writeToneMp3(w->txtRecFilename->text()));
+        w->draft.i_recorded = true;
+        my_picture = fp.appFolder() + "/HTML/Rabbit.gif";
+        wants_picture = true;
+        w->draft.my_text_message = QString::fromUtf8("Grüße & <greetings> \xf0\x9f\x90\xb0");
+        w->draft.wants_link = true;
+        w->draft.my_link = "www.example.org/news?a=1&b=2";
+        w->draft.my_background_wav = fp.appFolder() + "/tada.wav";
+        w->draft.wants_backsound = true;
+        w->draft.my_video = fp.plant("mine/clip.mov", QByteArray(200000, 'v'));
+        w->draft.wants_video = true;
+        w->draft.what_format = "MOV";
+    }
+
+    void publish()
+    {
+        fp.messageBox.answers.push_back(true);
+        w->Button2_Click();
+    }
+
+    bool waitForStatus(const std::function<bool(const QString &)> &ok, int ms = 30000)
+    {
+        return QTest::qWaitFor([&] { return ok(w->status()); }, ms);
+    }
+
+    std::vector<std::pair<const char *, QByteArray>> m_saved;
+    FakePlatform fp;
+    SftpClient *client = nullptr;
+    std::unique_ptr<frmMAIN> w;
+};
+
+} // namespace
+
+TEST_F(PublishEndToEnd, TheWindowPublishesAPageThatABrowserShowsAndTheLinkIsCopiedOnce)
+{
+    NEEDS_PUBLISHING_SERVER();
+    fillDraft();
+    publish();
+    ASSERT_TRUE(waitForStatus([](const QString &s) { return s == "Please proceed to next step..."; }))
+        << w->status().toStdString();
+    EXPECT_TRUE(w->draft.im_done);
+    EXPECT_EQ(w->cursor().shape(), Qt::ArrowCursor);
+
+    // Every file of the Quillbox folder is on the server, whole, and readable by the web server.
+    const QString webroot = qEnvironmentVariable("PARLIVO_WEBROOT");
+    const QStringList sent = QDir(fp.appFolder() + "/Quillbox").entryList(QDir::Files);
+    EXPECT_EQ(sent.size(), 5);
+    for (const QString &name : sent) {
+        EXPECT_EQ(fileBytes(webroot + "/" + name), fileBytes(fp.appFolder() + "/Quillbox/" + name)) << name.toStdString();
+        EXPECT_TRUE(QFileInfo(webroot + "/" + name).permissions() & QFileDevice::ReadOther);
+    }
+
+    // The page and every file it names answer over HTTP.
+    const QString base = qEnvironmentVariable("PARLIVO_PAGE_BASE");
+    const QString address = pageAddress(base.endsWith('/') ? base : base + '/', w->draft.my_page);
+    QByteArray page;
+    ASSERT_EQ(httpGet(address, &page), 200);
+    const QStringList names = namesInPage(QString::fromUtf8(page));
+    EXPECT_GE(names.size(), 4) << names.join(' ').toStdString();
+    for (const QString &name : names)
+        EXPECT_EQ(httpGet(base + name), 200) << name.toStdString();
+
+    if (browserAvailable()) {
+        const QString result = checkInBrowser(address);
+        EXPECT_TRUE(result.contains(QString::fromUtf8("\"text\":\"My Text Message: Grüße & <greetings> \xf0\x9f\x90\xb0\"")))
+            << result.toStdString();
+        EXPECT_TRUE(result.contains("\"link\":\"http://www.example.org/news?a=1&b=2\"")) << result.toStdString();
+    } else {
+        ADD_FAILURE() << "headless Chromium with playwright-core is not available (./dev installs it)";
+    }
+
+    // The link step: the e-mail text once, then the red notice.
+    w->Button3_Click();
+    EXPECT_EQ(fp.clipboard.text, emailText(address));
+    EXPECT_EQ(w->status(), "Finished - paste the message into your email !");
+    w->Button3_Click();
+    ASSERT_TRUE(w->errorNotice);
+    EXPECT_TRUE(w->errorNotice->isVisible());
+    EXPECT_EQ(fp.clipboard.sets, 1);
+    w->errorNotice->close();
+}
+
+TEST_F(PublishEndToEnd, FailedUploadsKeepTheDraftAndLeaveNoPartialFiles)
+{
+    NEEDS_PUBLISHING_SERVER();
+    QTcpServer closed;
+    closed.listen(QHostAddress(qEnvironmentVariable("PARLIVO_SFTP_HOST")), 0);
+    const QByteArray closedPort = QByteArray::number(closed.serverPort());
+    closed.close();
+
+    struct Case { const char *name; const char *var; QByteArray value; };
+    const Case cases[] = {
+        {"wrong password", "PARLIVO_SFTP_PASSWORD", "wrong0pass"},
+        {"wrong host key", "PARLIVO_SFTP_HOSTKEY", "ssh-ed25519 SHA256:AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA"},
+        {"nothing listening", "PARLIVO_SFTP_PORT", closedPort},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QByteArray before = qgetenv(c.var);
+        qputenv(c.var, c.value);
+        fillDraft();
+        const QStringList filesBefore = webrootFiles();
+        publish();
+        ASSERT_TRUE(waitForStatus([](const QString &s) { return s.startsWith("Publishing failed"); }, 40000))
+            << w->status().toStdString();
+        qputenv(c.var, before);
+        EXPECT_FALSE(w->draft.im_done);
+        EXPECT_EQ(w->cursor().shape(), Qt::ArrowCursor);
+        EXPECT_TRUE(w->draft.i_recorded);
+        EXPECT_TRUE(wants_picture);
+        EXPECT_TRUE(w->draft.wants_video);
+        EXPECT_EQ(w->draft.my_text_message, QString::fromUtf8("Grüße & <greetings> \xf0\x9f\x90\xb0"));
+        QTest::qWait(300);   // anything still on its way would land now
+        EXPECT_EQ(webrootFiles(), filesBefore);
+    }
+
+    // A different file already under one of this message's names is a conflict, never replaced.
+    const QString webroot = qEnvironmentVariable("PARLIVO_WEBROOT");
+    fp.plant("Quillbox/.keep");   // the folder exists before the names are taken
+    QFile::remove(fp.appFolder() + "/Quillbox/.keep");
+    QStringList planted;
+    const QTime now = QTime::currentTime();
+    for (int s = 0; s < 4; ++s) {
+        const QString name = "PVD82_1234567890_" + now.addSecs(s).toString("hh_mm_ss") + ".gif";
+        ASSERT_TRUE(writeBytes(webroot + "/" + name, "someone else's picture"));
+        planted << name;
+    }
+    publish();
+    ASSERT_TRUE(waitForStatus([](const QString &s) { return s.startsWith("Publishing failed"); }, 40000))
+        << w->status().toStdString();
+    EXPECT_FALSE(w->draft.im_done);
+    for (const QString &name : planted)
+        EXPECT_EQ(fileBytes(webroot + "/" + name), "someone else's picture");
+    // Whatever did reach the server is complete.
+    for (const QString &name : webrootFiles()) {
+        const QString local = fp.appFolder() + "/Quillbox/" + name;
+        if (QFileInfo::exists(local) && !planted.contains(name))
+            EXPECT_EQ(fileBytes(webroot + "/" + name), fileBytes(local)) << name.toStdString();
+    }
+
+    // Once the name is free again, the same message goes out.
+    for (const QString &name : planted)
+        QFile::remove(webroot + "/" + name);
+    publish();
+    ASSERT_TRUE(waitForStatus([](const QString &s) { return s == "Please proceed to next step..."; }))
+        << w->status().toStdString();
+    EXPECT_TRUE(w->draft.im_done);
+}
+
+TEST_F(PublishEndToEnd, TheCommandLinePublishesAndPrintsTheEmailText)
+{
+    NEEDS_PUBLISHING_SERVER();
+    const QString app = QStringLiteral(PARLIVO_APP_DIR "/parlivo");
+    const QString mp3 = fp.appFolder() + "/mine/hello.mp3";
+    QDir().mkpath(fp.appFolder() + "/mine");
+    ASSERT_TRUE(writeToneMp3(mp3));
+
+    QProcess p;
+    p.start(app, {"publish", "--audio", mp3, "--text", "From the command line", "--link", "https://example.org/",
+                  "--background-sound", QStringLiteral(PARLIVO_SOURCE_DIR "/assets/tada.wav")});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    const QStringList lines = out.trimmed().split("\r\n");
+    ASSERT_EQ(lines.size(), 3) << out.toStdString();
+    const QString address = lines[2].trimmed();
+    EXPECT_EQ(out, emailText(address) + "\n");
+    EXPECT_TRUE(address.startsWith(qEnvironmentVariable("PARLIVO_PAGE_BASE")));
+    QByteArray page;
+    ASSERT_EQ(httpGet(address, &page), 200);
+    for (const QString &name : namesInPage(QString::fromUtf8(page)))
+        EXPECT_EQ(httpGet(qEnvironmentVariable("PARLIVO_PAGE_BASE") + name), 200) << name.toStdString();
+    if (browserAvailable())
+        checkInBrowser(address);
+
+    // Reasons go to stderr with a non-zero exit; nothing is uploaded.
+    struct Bad { QStringList args; const char *says; };
+    const Bad bad[] = {
+        {{"publish", "--audio", "/nonexistent/voice.mp3"}, "/nonexistent/voice.mp3"},
+        {{"publish", "--link", "javascript:alert(1)"}, "javascript:alert(1)"},
+        {{"publish", "--video", mp3}, "hello.mp3"},
+        {{"publish", "--bogus"}, "bogus"},
+    };
+    for (const Bad &b : bad) {
+        SCOPED_TRACE(b.says);
+        const QStringList before = webrootFiles();
+        QProcess q;
+        q.start(app, b.args);
+        ASSERT_TRUE(q.waitForFinished(30000));
+        EXPECT_NE(q.exitCode(), 0);
+        EXPECT_TRUE(q.readAllStandardOutput().isEmpty());
+        EXPECT_TRUE(QString::fromUtf8(q.readAllStandardError()).contains(QString::fromLatin1(b.says)));
+        EXPECT_EQ(webrootFiles(), before);
+    }
+}

@@ -1,0 +1,247 @@
+#include "publish/PageGenerator.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace parlivo;
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString &path, const QByteArray &content)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(content);
+}
+
+QString assetPath(const QString &name)
+{
+    return QStringLiteral(PARLIVO_SOURCE_DIR "/assets/") + name;
+}
+
+PageValues fullValues()
+{
+    PageValues v;
+    v.hasBackgroundSound = true;
+    v.backgroundSoundName = "PVD82_1_14_05_09.wav";
+    v.hasLink = true;
+    v.link = "https://example.com/a?b=1&c=2";
+    v.pictureName = "PVD82_1_14_05_09.gif";
+    v.hasAudio = true;
+    v.audioName = "PVD82_1_14_05_09.mp3";
+    v.textMessage = "Hello";
+    v.hasVideo = true;
+    v.videoName = "PVD82_1_14_05_09.mov";
+    v.pageBase = "http://pages.example/";
+    return v;
+}
+
+} // namespace
+
+TEST(PageVariants, EveryFormatHasItsTemplateExtensionAndOrder)
+{
+    struct Row { bool video; const char *tag, *file, *ext; ReplacementOrder order; };
+    const Row rows[] = {
+        {false, "", "MSTemp.dll", "", ReplacementOrder::A},
+        {false, "MOV", "MSTemp.dll", "", ReplacementOrder::A},   // the tag means nothing without video
+        {true, "SWF", "MSTemp32.dll", ".swf", ReplacementOrder::A},
+        {true, "WMV", "MSTempWMV.dll", ".wmv", ReplacementOrder::A},
+        {true, "AVI", "MSTempWMV.dll", ".avi", ReplacementOrder::B},
+        {true, "FLV", "MSTemp32.dll", ".flv", ReplacementOrder::B},
+        {true, "MOV", "MSTempMOV.dll", ".mov", ReplacementOrder::B},
+        {true, "MPG", "MSTempWMV.dll", ".mpg", ReplacementOrder::B},
+        {true, "MPEG", "MSTempWMV.dll", ".mpeg", ReplacementOrder::B},
+    };
+    for (const Row &r : rows) {
+        SCOPED_TRACE(r.tag);
+        const PageVariant v = variantFor(r.video, QString::fromLatin1(r.tag));
+        EXPECT_TRUE(v.valid);
+        EXPECT_EQ(v.templateFile, QString::fromLatin1(r.file));
+        EXPECT_EQ(v.videoExtension, QString::fromLatin1(r.ext));
+        EXPECT_EQ(v.order, r.order);
+    }
+    // Tags compare exactly; the disabled RAM entry has no variant at all.
+    EXPECT_FALSE(variantFor(true, "mov").valid);
+    EXPECT_FALSE(variantFor(true, "RAM").valid);
+    EXPECT_FALSE(variantFor(true, "").valid);
+
+    EXPECT_EQ(formatTagForFile("/x/clip.MoV"), "MOV");
+    EXPECT_EQ(formatTagForFile("clip.mpeg"), "MPEG");
+    EXPECT_EQ(formatTagForFile("clip.mp4"), "");
+    EXPECT_EQ(formatTagForFile("clip"), "");
+}
+
+TEST(PageReplacement, OrdersAAndBDifferOnlyInPictureAndLink)
+{
+    const auto names = [](const QVector<Replacement> &reps) {
+        QStringList out;
+        for (const auto &r : reps)
+            out << r.placeholder;
+        return out;
+    };
+    const PageValues v = fullValues();
+    EXPECT_EQ(names(replacementsFor(v, ReplacementOrder::A)),
+              (QStringList{"MY_PAGE_BASE/", "my_wave.wav", "https://parlivo.example.org/", "MY_IMAGE.gif", "intro.mp3",
+                           "MYTEXTMESSAGE", "MY_VIDEO.swf"}));
+    EXPECT_EQ(names(replacementsFor(v, ReplacementOrder::B)),
+              (QStringList{"MY_PAGE_BASE/", "my_wave.wav", "MY_IMAGE.gif", "https://parlivo.example.org/", "intro.mp3",
+                           "MYTEXTMESSAGE", "MY_VIDEO.swf"}));
+
+    // The order decides when two placeholders overlap in the template's text.
+    const QVector<Replacement> ab{{"ab", "1"}, {"bc", "2"}};
+    const QVector<Replacement> ba{{"bc", "2"}, {"ab", "1"}};
+    EXPECT_EQ(replaceInTemplateText("abc", ab), "1c");
+    EXPECT_EQ(replaceInTemplateText("abc", ba), "a2");
+}
+
+TEST(PageReplacement, ConditionalPlaceholdersStayWhenTheirItemIsAbsent)
+{
+    PageValues v;
+    v.pictureName = "P.gif";
+    v.pageBase = "http://h/";
+    const QString line = "my_wave.wav|https://parlivo.example.org/|MY_IMAGE.gif|intro.mp3|MYTEXTMESSAGE|MY_VIDEO.swf|MY_PAGE_BASE/x";
+    EXPECT_EQ(replaceInTemplateText(line, replacementsFor(v, ReplacementOrder::A)),
+              "my_wave.wav|https://parlivo.example.org/|P.gif|intro.mp3||MY_VIDEO.swf|http://h/x");
+
+    // A link that was entered and then cleared removes the placeholder.
+    v.hasLink = true;
+    v.link = "";
+    EXPECT_EQ(replaceInTemplateText("<a href=\"https://parlivo.example.org/\">https://parlivo.example.org/</a>",
+                                    replacementsFor(v, ReplacementOrder::B)),
+              "<a href=\"\"></a>");
+}
+
+TEST(PageReplacement, ValuesAreEscapedAndNeverScannedAgain)
+{
+    PageValues v = fullValues();
+    v.textMessage = "<b>Tom & \"Jerry\"</b> MY_VIDEO.swf intro.mp3 MY_IMAGE.gif it's";
+    const QString out = replaceInTemplateText("<p>MYTEXTMESSAGE</p><video src=\"MY_VIDEO.swf\">",
+                                              replacementsFor(v, ReplacementOrder::A));
+    EXPECT_EQ(out, "<p>My Text Message: &lt;b&gt;Tom &amp; &quot;Jerry&quot;&lt;/b&gt; MY_VIDEO.swf intro.mp3 "
+                   "MY_IMAGE.gif it&#39;s</p><video src=\"PVD82_1_14_05_09.mov\">");
+
+    // A link value holding another placeholder stays as typed, too.
+    v.link = "https://example.com/MY_IMAGE.gif";
+    EXPECT_EQ(replaceInTemplateText("https://parlivo.example.org/ MY_IMAGE.gif", replacementsFor(v, ReplacementOrder::A)),
+              "https://example.com/MY_IMAGE.gif PVD82_1_14_05_09.gif");
+    EXPECT_EQ(escapeHtml("a&b<c>d\"e'f"), "a&amp;b&lt;c&gt;d&quot;e&#39;f");
+}
+
+TEST(PageReplacement, LinksOfOtherSchemesAreRefusedAndBareHostsGetHttp)
+{
+    EXPECT_EQ(safeLinkValue("https://example.com/x").value, "https://example.com/x");
+    EXPECT_EQ(safeLinkValue("HTTP://Example.com").value, "HTTP://Example.com");
+    EXPECT_EQ(safeLinkValue("mailto:someone@example.com").value, "mailto:someone@example.com");
+    EXPECT_EQ(safeLinkValue("  www.example.com/path ").value, "http://www.example.com/path");
+    EXPECT_EQ(safeLinkValue("localhost:8080/x").value, "http://localhost:8080/x");
+    EXPECT_EQ(safeLinkValue("example.com:8080").value, "http://example.com:8080");
+    EXPECT_TRUE(safeLinkValue("").insert);
+    EXPECT_EQ(safeLinkValue("").value, "");
+    for (const char *bad : {"javascript:alert(1)", "JavaScript:alert(1)", "data:text/html,<b>x</b>", "file:///etc/passwd",
+                            "vbscript:msgbox", "java\tscript:alert(1)"}) {
+        SCOPED_TRACE(bad);
+        EXPECT_FALSE(safeLinkValue(QString::fromLatin1(bad)).insert);
+    }
+}
+
+TEST(PageTemplateFile, LinesEndAtCrCrLfOrLfAndEveryOneIsReplaced)
+{
+    EXPECT_EQ(templateLines("a\r\nb\rc\nd"), (QStringList{"a", "b", "c", "d"}));
+    EXPECT_EQ(templateLines("a\r\n"), (QStringList{"a"}));
+    EXPECT_EQ(templateLines("a\r\n\r\nb\n"), (QStringList{"a", "", "b"}));
+    EXPECT_TRUE(templateLines("").isEmpty());
+
+    QTemporaryDir dir;
+    const QString tpl = dir.filePath("t.dll"), page = dir.filePath("p.htm");
+    writeFile(tpl, "<p>MYTEXTMESSAGE</p>\r\n<i>MYTEXTMESSAGE MYTEXTMESSAGE</i>\n"
+                   "MYTEXT\r\nMESSAGE\nintro.\r\nmp3\n\xc3\xa9t\xc3\xa9");
+    PageValues v;
+    v.textMessage = QString::fromUtf8("Hello \xe2\x9c\x93");
+    v.hasAudio = true;
+    v.audioName = "A.mp3";
+    const PageResult r = generatePage(tpl, page, replacementsFor(v, ReplacementOrder::A));
+    ASSERT_TRUE(r.ok) << r.error.toStdString();
+    EXPECT_EQ(readAll(page), QByteArray("<p>My Text Message: Hello \xe2\x9c\x93</p>\r\n"
+                                        "<i>My Text Message: Hello \xe2\x9c\x93 My Text Message: Hello \xe2\x9c\x93</i>\r\n"
+                                        "MYTEXT\r\nMESSAGE\r\nintro.\r\nmp3\r\n\xc3\xa9t\xc3\xa9\r\n"));
+}
+
+TEST(PageTemplateFile, AMissingTemplateOrUnwritablePageIsReportedByName)
+{
+    QTemporaryDir dir;
+    PageResult r = generatePage(dir.filePath("none.dll"), dir.filePath("p.htm"), {});
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.file, dir.filePath("none.dll"));
+    EXPECT_TRUE(r.error.contains("none.dll"));
+    EXPECT_FALSE(QFile::exists(dir.filePath("p.htm")));
+
+    writeFile(dir.filePath("t.dll"), "x");
+    r = generatePage(dir.filePath("t.dll"), dir.filePath("missing/folder/p.htm"), {});
+    EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(r.error.contains("p.htm"));
+}
+
+TEST(ShippedTemplates, CarryEveryPlaceholderOnOneLineAndStayLight)
+{
+    for (const char *name : {"MSTemp.dll", "MSTemp32.dll", "MSTempWMV.dll", "MSTempMOV.dll"}) {
+        SCOPED_TRACE(name);
+        const QByteArray content = readAll(assetPath(QString::fromLatin1(name)));
+        ASSERT_FALSE(content.isEmpty());
+        EXPECT_LT(content.size(), 8 * 1024);
+        const QString text = QString::fromUtf8(content);
+        EXPECT_TRUE(text.startsWith("<!DOCTYPE html>"));
+        EXPECT_TRUE(text.contains("<meta charset=\"utf-8\">"));
+        EXPECT_TRUE(text.contains("name=\"viewport\""));
+        EXPECT_TRUE(text.contains("name=\"robots\" content=\"noindex"));
+        for (const char *og : {"og:title", "og:type", "og:image\" content=\"MY_PAGE_BASE/MY_IMAGE.gif",
+                               "og:audio\" content=\"MY_PAGE_BASE/intro.mp3"})
+            EXPECT_TRUE(text.contains(QString::fromLatin1(og))) << og;
+        QStringList placeholders{"my_wave.wav", "https://parlivo.example.org/", "MY_IMAGE.gif", "intro.mp3",
+                                 "MYTEXTMESSAGE"};
+        const bool video = QByteArray(name) != "MSTemp.dll";
+        if (video)
+            placeholders << "MY_VIDEO.swf";
+        for (const QString &p : placeholders)
+            EXPECT_TRUE(text.contains(p)) << p.toStdString();
+        EXPECT_EQ(text.contains("MY_VIDEO.swf"), video);
+        EXPECT_TRUE(text.contains("<audio id=\"message\" controls"));
+        EXPECT_TRUE(text.contains("id=\"bgplay\""));
+        if (video) {
+            EXPECT_TRUE(text.contains("<video id=\"clip\" controls"));
+            EXPECT_TRUE(text.contains("<a href=\"MY_VIDEO.swf\" download>"));
+        }
+        // Every picture has a text alternative.
+        const QRegularExpression img(QStringLiteral("<img(?![^>]*\\balt=\")"));
+        EXPECT_FALSE(img.match(text).hasMatch());
+    }
+}
+
+TEST(ShippedTemplates, APageWithOnlyTheDefaultPictureKeepsTheOtherPlaceholders)
+{
+    QTemporaryDir dir;
+    PageValues v;
+    v.pictureName = "PVD82_1234567890_14_05_09.gif";
+    v.pageBase = "http://pages.example/";
+    const QString page = dir.filePath("p.htm");
+    ASSERT_TRUE(generatePage(assetPath("MSTemp.dll"), page, replacementsFor(v, ReplacementOrder::A)).ok);
+    const QString text = QString::fromUtf8(readAll(page));
+    EXPECT_FALSE(text.contains("MY_IMAGE.gif"));
+    EXPECT_FALSE(text.contains("MYTEXTMESSAGE"));
+    EXPECT_FALSE(text.contains("MY_PAGE_BASE"));
+    EXPECT_TRUE(text.contains("src=\"PVD82_1234567890_14_05_09.gif\""));
+    EXPECT_TRUE(text.contains("content=\"http://pages.example/PVD82_1234567890_14_05_09.gif\""));
+    EXPECT_TRUE(text.contains("intro.mp3"));
+    EXPECT_TRUE(text.contains("my_wave.wav"));
+    EXPECT_TRUE(text.contains("https://parlivo.example.org/"));
+    // Every line ends with CR LF.
+    EXPECT_EQ(text.count("\r\n"), text.count('\n'));
+}
