@@ -64,6 +64,10 @@ public:
     void setStatus(const QString &text);
     QString status() const;
 
+    // Has the help character perform a topic of help/topics.json by name (a help-menu
+    // command, "TellRulesOfTheRoad" or "PublishingWarning"); does nothing without a character.
+    void performHelpTopic(const QString &topic);
+
     MessageDraft draft;
 
     // --- window-level controls
@@ -247,7 +251,6 @@ private:
     void setupSpeech();
     void setupSpeechPanel();
     void setupPublishing();
-    void performHelpTopic(const QString &topic);
 
     // Moves the window by hand while a button is held, where the platform cannot.
     void manualMove(QEvent *event);

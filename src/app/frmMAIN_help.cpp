@@ -1,11 +1,39 @@
 // The help character: loading it and performing the help topics.
 #include "frmMAIN.h"
 
+#include "help/AgentPresenter.h"
+#include "help/HelpScript.h"
+
 namespace parlivo {
 
-struct frmMAIN::HelpState {};
+struct frmMAIN::HelpState
+{
+    AgentPresenter presenter;
+    HelpScripts scripts;
+};
 
-void frmMAIN::loadHelpCharacter() {}
-void frmMAIN::performHelpTopic(const QString &) {}
+void frmMAIN::loadHelpCharacter()
+{
+    if (!help)
+        help = std::make_shared<HelpState>();
+    // A missing or unreadable topics file leaves the topics silent, like a missing character.
+    help->scripts = HelpScripts::fromFile(appFolder() + QStringLiteral("/help/topics.json"));
+    if (!m_platform.createCharacterHost)
+        return;
+    Agent1 = m_platform.createCharacterHost();
+    help_character = help->presenter.load(Agent1.get());
+}
+
+void frmMAIN::performHelpTopic(const QString &topic)
+{
+    if (!help || !help_character)
+        return;
+    const HelpTopic *script = help->scripts.topic(topic);
+    if (!script)
+        return;
+    help->presenter.setCharacter(help_character);
+    // The window's outer top-left corner, as the character is placed relative to it.
+    help->presenter.perform(*script, frameGeometry().topLeft());
+}
 
 } // namespace parlivo

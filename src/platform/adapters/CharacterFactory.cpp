@@ -1,7 +1,13 @@
+#include "CharacterAgent.h"
 #include "Factories.h"
 
 namespace parlivo {
 
-std::unique_ptr<CharacterHost> makeCharacterHost(const QString &) { return nullptr; }
+std::unique_ptr<CharacterHost> makeCharacterHost(const QString &appFolder)
+{
+    return std::make_unique<CharacterAgentHost>(appFolder, [] {
+        return makeSpeechEngine(QString::fromLatin1(SpeechEngineClassId));
+    });
+}
 
 } // namespace parlivo
