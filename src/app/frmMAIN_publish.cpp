@@ -227,9 +227,9 @@ void frmMAIN::wodSFTP1_StateChanged(int)
     const QString state = wodSFTP1->stateText();
     if (!publishing->run.onStateChanged(state))
         return;
+    // The state arrives as a queued notification: the status line repaints as soon as
+    // this handler returns to the event loop.
     setStatus(state + QStringLiteral("..."));
-    // Repaint now; clicks wait until this handler is over rather than run inside it.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void frmMAIN::wodSFTP1_Done(int errorCode, const QString &errorText)
@@ -248,9 +248,8 @@ void frmMAIN::Text1_Change()
         }
         Text1->setText(text);
     }
-    // Every area writes the status line from inside its handlers: repaint, but never run a
-    // click in the middle of someone else's handler.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    // No event processing here: every area writes the status line from inside its own
+    // handlers, and the repaint follows as soon as they return to the event loop.
 }
 
 void frmMAIN::Button3_Click()

@@ -6,14 +6,25 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QCoreApplication>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 #include <QUrl>
 
 #include <sys/statvfs.h>
 
 namespace parlivo {
+
+namespace {
+// Answers reach the caller after the dialog has finished closing: a caller that opens
+// another dialog or changes the window from its answer never runs inside the old one.
+void later(std::function<void()> call)
+{
+    QTimer::singleShot(0, qApp, std::move(call));
+}
+} // namespace
 
 QString toQtFilter(const QString &filter)
 {
@@ -48,7 +59,7 @@ void QtFileDialog::showOpen(QWidget *parent, const QString &title, const QString
         const QStringList files = dialog->selectedFiles();
         const QString chosen = (result == QDialog::Accepted && !files.isEmpty()) ? QDir::toNativeSeparators(files.first()) : QString();
         if (onDone)
-            onDone(chosen);
+            later([onDone, chosen] { onDone(chosen); });
     });
     dialog->open();
 }
@@ -63,8 +74,9 @@ void QtInputPrompt::ask(QWidget *parent, const QString &prompt, const QString &t
     dialog->setTextValue(QString());
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     QObject::connect(dialog, &QInputDialog::finished, dialog, [dialog, onDone](int result) {
+        const QString text = result == QDialog::Accepted ? dialog->textValue() : QString();
         if (onDone)
-            onDone(result == QDialog::Accepted ? dialog->textValue() : QString());
+            later([onDone, text] { onDone(text); });
     });
     dialog->open();
 }
@@ -92,7 +104,7 @@ void QtMessageBox::inform(QWidget *parent, const QString &text, const QString &t
     box->setAttribute(Qt::WA_DeleteOnClose);
     QObject::connect(box, &QMessageBox::finished, box, [onClosed](int) {
         if (onClosed)
-            onClosed();
+            later(onClosed);
     });
     box->open();
 }
@@ -103,8 +115,9 @@ void QtMessageBox::askYesNo(QWidget *parent, const QString &text, const QString 
     auto *box = new QMessageBox(toQtIcon(icon), title, text, QMessageBox::Yes | QMessageBox::No, parent);
     box->setAttribute(Qt::WA_DeleteOnClose);
     QObject::connect(box, &QMessageBox::finished, box, [onAnswer](int result) {
+        const bool yes = result == QMessageBox::Yes;
         if (onAnswer)
-            onAnswer(result == QMessageBox::Yes);
+            later([onAnswer, yes] { onAnswer(yes); });
     });
     box->open();
 }
