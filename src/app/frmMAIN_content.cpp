@@ -63,14 +63,9 @@ void frmMAIN::Button12_Click()
     QPointer<frmMAIN> self(this);
     m_platform.inputPrompt->ask(this, QLatin1String(TextMessagePrompt), QLatin1String(ApplicationTitle),
                                 [self](const QString &answer) {
-                                    if (!self || !recordTextMessage(self->draft, answer))
-                                        return;
-                                    // The answer arrives while the prompt is still finishing, and
-                                    // a status change lets pending events run, which may destroy
-                                    // the prompt under its own feet. Show it once the prompt is gone.
-                                    QTimer::singleShot(0, self.data(), [self] {
+                                    // Answers arrive once the prompt has closed.
+                                    if (self && recordTextMessage(self->draft, answer))
                                         self->setStatus(QLatin1String(TextMessageAccepted));
-                                    });
                                 });
 }
 
