@@ -49,14 +49,6 @@ struct frmMAIN::PublishState
 
 namespace {
 
-// A main-window offset in twips as a screen point in pixels, rounded half to even.
-qint16 twipsToPixels(int windowPixels, int offsetTwips)
-{
-    const double v = std::nearbyint((double(windowPixels) * 15.0 + offsetTwips) / 15.0);
-    const double lo = std::numeric_limits<qint16>::min(), hi = std::numeric_limits<qint16>::max();
-    return qint16(v < lo ? lo : (v > hi ? hi : v));
-}
-
 MessageInputs inputsOf(const frmMAIN &w)
 {
     MessageInputs in;
@@ -125,25 +117,12 @@ PublishConfig publishedConfig(const frmMAIN &w)
     return PublishConfig::current();
 }
 
-void performPublishingWarning(frmMAIN &w)
-{
-    HelpCharacter *c = w.help_character;
-    if (!c)
-        return;
-    c->StopAll();
-    c->Show();
-    c->MoveTo(twipsToPixels(w.x(), 4100), twipsToPixels(w.y(), 4850));
-    c->Speak(publishWarningFirstLine());
-    c->Play(QStringLiteral("gesturedown"));
-    c->Speak(publishWarningSecondLine());
-    c->Hide();
-}
-
 void publishConfirmed(frmMAIN &w)
 {
     if (w.publishing->run.isRunning())
         return;
-    performPublishingWarning(w);
+    // The character asks the user to wait (its lines live with the other help scripts).
+    w.performHelpTopic(QStringLiteral("PublishingWarning"));
     w.setCursor(Qt::WaitCursor);
     if (!w.draft.wants_video) {
         PublishMessage(w);

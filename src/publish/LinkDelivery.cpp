@@ -36,14 +36,4 @@ QString errorNoticeText()
                          "(upload files) before proceding to this step.");
 }
 
-QString publishWarningFirstLine()
-{
-    return QStringLiteral("please don't be clicking around on any of these buttons until the files have been uploaded!.");
-}
-
-QString publishWarningSecondLine()
-{
-    return QStringLiteral("You will be notified via the status text below.");
-}
-
 } // namespace parlivo

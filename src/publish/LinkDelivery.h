@@ -19,7 +19,5 @@ QString publishQuestionTitle();
 QString errorNoticeText();
 
 // The two things the help character says while a message is published.
-QString publishWarningFirstLine();
-QString publishWarningSecondLine();
 
 } // namespace parlivo

@@ -69,7 +69,8 @@ protected:
         qputenv("PARLIVO_SFTP_PASSWORD", "abc123xyz");
         qputenv("PARLIVO_SFTP_HOSTKEY", "SHA256:AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA");
         qputenv("PARLIVO_PAGE_BASE", web.base().toUtf8());
-        for (const char *name : {"MSTemp.dll", "MSTemp32.dll", "MSTempWMV.dll", "MSTempMOV.dll", "HTML/Rabbit.gif", "tada.wav"})
+        for (const char *name : {"MSTemp.dll", "MSTemp32.dll", "MSTempWMV.dll", "MSTempMOV.dll", "HTML/Rabbit.gif", "tada.wav",
+                                 "help/topics.json"})
             fp.plant(QString::fromLatin1(name), asset(QString::fromLatin1(name)));
         w = fp.makeWindow();
         w->Label6_Click();
