@@ -11,8 +11,6 @@ void applyStyle(QApplication &app)
     font.setPointSizeF(9);
     app.setFont(font);
     app.setStyleSheet(QStringLiteral(R"(
-        QFrame#Frame1 { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #ffffff, stop:1 #f3f7fd);
-            border: 1px solid #b9c6dc; }
         QFrame#Frame2, QFrame#Frame3, QFrame#Frame4, QFrame#Frame7 {
             background: rgba(255, 255, 255, 235); border: 1px solid #b9c6dc; border-radius: 8px; }
         QLabel[role="heading"] { font-weight: bold; color: #1f3d73; }

@@ -21,6 +21,8 @@
 #include <QLocale>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QLinearGradient>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -95,6 +97,26 @@ const char *const WelcomeText =
     "page of your own, ready to share. A perfect solution for building relationships and creating "
     "amazing impact.          An e-mail only shows what you typed - a spoken message lets them hear "
     "how you meant it.";
+
+// The intro panel paints every pixel it covers, so the steps beneath it are not painted
+// at all while it is shown (the first frame comes sooner).
+class IntroPanel : public QFrame
+{
+public:
+    explicit IntroPanel(QWidget *parent) : QFrame(parent) { setAttribute(Qt::WA_OpaquePaintEvent); }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        QLinearGradient g(0, 0, 0, height());
+        g.setColorAt(0, QColor(0xff, 0xff, 0xff));
+        g.setColorAt(1, QColor(0xf3, 0xf7, 0xfd));
+        p.fillRect(rect(), g);
+        p.setPen(QColor(0xb9, 0xc6, 0xdc));
+        p.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+};
 
 } // namespace
 
@@ -180,9 +202,7 @@ void frmMAIN::buildWindow()
 
 void frmMAIN::buildIntro()
 {
-    Frame1 = makePanel(this, "Frame1", tw(480, 960, 10215, 6135));
-    // Opaque, so the steps beneath are not painted while the intro covers them.
-    Frame1->setAttribute(Qt::WA_OpaquePaintEvent);
+    Frame1 = make<IntroPanel>(this, "Frame1", tw(480, 960, 10215, 6135));
     Frame1->setAccessibleName(tr("Welcome"));
     Image1 = make<QLabel>(Frame1, "Image1", QRect(16, 14, 200, 150));
     Image1->setPixmap(Pictures::load(appFolder(), QStringLiteral("intro-voice"), Image1->size()));
@@ -439,6 +459,11 @@ void frmMAIN::connectHandlers()
     connect(sldrVolumeInp, &QSlider::valueChanged, this, &frmMAIN::sldrVolumeInp_Change);
     connect(Combo1, &QComboBox::activated, this, [this](int) { Combo1_Click(); });
     connect(Text1, &QLineEdit::textChanged, this, &frmMAIN::Text1_Change);
+    // A status longer than the line shows its beginning, and whole as the tool tip.
+    connect(Text1, &QLineEdit::textChanged, this, [this](const QString &text) {
+        Text1->setCursorPosition(0);
+        Text1->setToolTip(text);
+    });
 
     const std::pair<QAction *, void (frmMAIN::*)()> actions[] = {
         {mnuOverview, &frmMAIN::mnuOverview_Click},
