@@ -419,10 +419,8 @@ static Request makeRequest(const QString &text, int voice, int rate, int volume,
     return r;
 }
 
-void EspeakEngine::speak(const QString &text, int)
+void EspeakEngine::abandonCurrentWork()
 {
-    // A new text replaces whatever this object was doing, without an end notification
-    // for the one it replaces: the listener hears one continuous piece of work.
     if (d->cancelled)
         d->cancelled->store(true);
     if (d->output)
@@ -430,6 +428,13 @@ void EspeakEngine::speak(const QString &text, int)
     d->poll->stop();
     d->started = false;
     d->filePending = false;
+}
+
+void EspeakEngine::speak(const QString &text, int)
+{
+    // A new text replaces whatever this object was doing, without an end notification
+    // for the one it replaces: the listener hears one continuous piece of work.
+    abandonCurrentWork();
 
     Request r = makeRequest(text, d->voice, d->rate, d->volume, d->pitch);
     d->cancelled = r.cancelled;
@@ -507,12 +512,7 @@ void EspeakEngine::finishSpeaking(bool emitEnd)
 
 void EspeakEngine::speakToFile(const QString &text, const QString &path, int)
 {
-    if (d->cancelled)
-        d->cancelled->store(true);
-    if (d->output)
-        d->output->stop();
-    d->poll->stop();
-    d->started = false;
+    abandonCurrentWork();
 
     Request r = makeRequest(text, d->voice, d->rate, d->volume, d->pitch);
     r.toFile = true;

@@ -60,6 +60,8 @@ public:
 private:
     struct Impl;
     std::unique_ptr<Impl> d;
+    // Cancels the synthesis or playback under way, silently: the caller starts the next piece.
+    void abandonCurrentWork();
     void deliverSpoken(quint64 generation, bool ok, const QString &error, const QByteArray &pcm,
                        const QVector<SpokenWord> &words);
     void deliverFile(quint64 generation, bool ok, const QString &error, const QVector<SpokenWord> &words);
