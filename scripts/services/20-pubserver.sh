@@ -53,6 +53,19 @@ _pubserver_start_nginx() {
     return 1
 }
 
+# Starts _pubserver_start_<what> on the preferred port, or on free high ports when it is
+# taken or the start fails; prints the port it listens on.
+_pubserver_start_on_port() {
+    local what=$1 port=$2 log=$3 tries
+    _pubserver_taken "$PUBSERVER_ADDR" "$port" && port=$(_pubserver_free_port)
+    for tries in 1 2 3 4 5; do
+        "_pubserver_start_$what" "$port" >&2 && { echo "$port"; return 0; }
+        port=$(_pubserver_free_port)
+    done
+    echo "pubserver: $what did not start (see $log)" >&2
+    return 1
+}
+
 pubserver_start() {
     _pubserver_dirs
     pubserver_stop >/dev/null 2>&1 || true
@@ -150,19 +163,9 @@ http {
 }
 EOF
 
-    local ssh_port=22 http_port=80 tries
-    _pubserver_taken "$PUBSERVER_ADDR" "$ssh_port" && ssh_port=$(_pubserver_free_port)
-    for tries in 1 2 3 4 5; do
-        _pubserver_start_sshd "$ssh_port" && break
-        ssh_port=$(_pubserver_free_port)
-        [ "$tries" = 5 ] && { echo "pubserver: sshd did not start (see $PUBSERVER_RUN/sshd.log)" >&2; return 1; }
-    done
-    _pubserver_taken "$PUBSERVER_ADDR" "$http_port" && http_port=$(_pubserver_free_port)
-    for tries in 1 2 3 4 5; do
-        _pubserver_start_nginx "$http_port" && break
-        http_port=$(_pubserver_free_port)
-        [ "$tries" = 5 ] && { echo "pubserver: nginx did not start (see $PUBSERVER_RUN/nginx-error.log)" >&2; return 1; }
-    done
+    local ssh_port http_port
+    ssh_port=$(_pubserver_start_on_port sshd 22 "$PUBSERVER_RUN/sshd.log") || return 1
+    http_port=$(_pubserver_start_on_port nginx 80 "$PUBSERVER_RUN/nginx-error.log") || return 1
 
     local fp page_base=http://$PUBSERVER_ADDR/
     fp=$(ssh-keygen -l -E sha256 -f "$PUBSERVER_RUN/host_ed25519.pub" | awk '{print $2}')
