@@ -1,8 +1,8 @@
 // Cost of one frame of the help character (pose, vector drawing, hard edges and window
 // mask) and of loading its data. Usage: bench_character_frames [APP_FOLDER] [--png DIR]
 // With --png, writes a contact sheet of poses (one per animation, mid-way) to DIR.
-#include "platform/adapters/CharacterAgent.h"
-#include "platform/adapters/CharacterWindow.h"
+#include "platform/character/CharacterAgent.h"
+#include "platform/character/CharacterWindow.h"
 
 #include <QApplication>
 #include <QBitmap>

@@ -1,6 +1,6 @@
 // A 125-second recording fed through the MP3 file writer faster than real time:
 // encoder CPU per second of audio and the growth of peak resident memory.
-#include "platform/adapters/Mp3FileWriter.h"
+#include "platform/audio/Mp3FileWriter.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -3,8 +3,8 @@
 // sample the sound output has played. The second needs a sound server (./dev test starts
 // a private one; run this with PULSE_SERVER pointing at it) and is skipped without one.
 //   bench_speech_convert [runs]
-#include "platform/adapters/EspeakEngine.h"
-#include "platform/adapters/EspeakOutput.h"
+#include "platform/speech/EspeakEngine.h"
+#include "platform/speech/EspeakOutput.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

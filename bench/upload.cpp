@@ -6,7 +6,7 @@
 // Goals: a typical message (5 files, about 2 MB) in at most 0.6x OpenSSH's time over the
 // delayed link; a 20 MB video at no less than 0.95x its throughput.
 #include "DelayProxy.h"
-#include "platform/adapters/SftpQtClient.h"
+#include "platform/sftp/SftpQtClient.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,9 +1,9 @@
 // parlivo: give a short message its voice and publish it as a small web page.
-#include "app/Commands.h"
+#include "cli/Commands.h"
 #include "app/FirstFrameProbe.h"
 #include "app/RealPlatform.h"
 #include "app/SignalCloser.h"
-#include "app/Style.h"
+#include "app/widgets/Style.h"
 #include "app/frmMAIN.h"
 
 #include <QApplication>

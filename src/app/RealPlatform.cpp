@@ -1,8 +1,8 @@
 #include "RealPlatform.h"
 
-#include "BalloonTipWidget.h"
-#include "platform/adapters/Factories.h"
-#include "platform/adapters/QtDesktop.h"
+#include "platform/desktop/BalloonTipWidget.h"
+#include "platform/Factories.h"
+#include "platform/desktop/QtDesktop.h"
 
 namespace parlivo {
 

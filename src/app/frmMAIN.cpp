@@ -1,13 +1,13 @@
 #include "frmMAIN.h"
 
-#include "ClickLabel.h"
-#include "LevelMeter.h"
+#include "app/widgets/ClickLabel.h"
+#include "app/widgets/LevelMeter.h"
 #include "MakerPages.h"
-#include "Pictures.h"
-#include "ToolTipTable.h"
-#include "WrapButton.h"
+#include "app/widgets/Pictures.h"
+#include "app/widgets/ToolTipTable.h"
+#include "app/widgets/WrapButton.h"
 #include "app/naming/Naming.h"
-#include "frnAbout.h"
+#include "app/dialogs/frnAbout.h"
 
 #include <QApplication>
 #include <QCloseEvent>

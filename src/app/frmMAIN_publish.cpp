@@ -1,7 +1,7 @@
 // Publishing: the page from its template, the upload, and handing the link to the user.
 #include "frmMAIN.h"
 
-#include "app/frmError.h"
+#include "app/dialogs/frmError.h"
 #include "app/naming/Naming.h"
 #include "publish/LinkDelivery.h"
 #include "publish/MessageFiles.h"

@@ -1,7 +1,7 @@
 // Recording from the microphone, playback, and choosing an existing MP3.
 #include "frmMAIN.h"
 
-#include "LevelMeter.h"
+#include "app/widgets/LevelMeter.h"
 #include "audio/RecordingText.h"
 
 #include <QApplication>

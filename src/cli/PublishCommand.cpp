@@ -1,11 +1,11 @@
 // `parlivo publish`: the window's publishing road without the window. The message is laid
 // out in a private outgoing folder (so nothing the window left behind goes with it), sent
 // by the same upload run, and the e-mail text is printed for the caller to pass on.
-#include "Commands.h"
+#include "cli/Commands.h"
 
 #include "app/naming/Naming.h"
-#include "platform/adapters/Factories.h"
-#include "platform/adapters/QtDesktop.h"
+#include "platform/Factories.h"
+#include "platform/desktop/QtDesktop.h"
 #include "publish/LinkDelivery.h"
 #include "publish/MessageFiles.h"
 #include "publish/PublishConfig.h"

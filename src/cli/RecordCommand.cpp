@@ -1,10 +1,10 @@
 // parlivo record: a quick microphone check and a recorder for scripts, through the same
 // recorder and MP3 writer as the window.
-#include "Commands.h"
+#include "cli/Commands.h"
 
 #include "audio/RecordingText.h"
-#include "platform/adapters/Mp3FileWriter.h"
-#include "platform/adapters/QtAudioRecorder.h"
+#include "platform/audio/Mp3FileWriter.h"
+#include "platform/audio/QtAudioRecorder.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

@@ -1,8 +1,8 @@
 // parlivo speak: the window's speech conversion without the window.
-#include "Commands.h"
+#include "cli/Commands.h"
 
-#include "platform/adapters/EspeakEngine.h"
-#include "platform/adapters/EspeakOutput.h"
+#include "platform/speech/EspeakEngine.h"
+#include "platform/speech/EspeakOutput.h"
 
 #include <QCoreApplication>
 #include <QFile>

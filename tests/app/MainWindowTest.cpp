@@ -1,7 +1,7 @@
 // The main window offscreen: its controls, menus, panels, clock, tips and shutdown.
-#include "app/ClickLabel.h"
-#include "app/ToolTipTable.h"
-#include "app/frnAbout.h"
+#include "app/widgets/ClickLabel.h"
+#include "app/widgets/ToolTipTable.h"
+#include "app/dialogs/frnAbout.h"
 #include "fakes/FakePlatform.h"
 
 #include <QAccessible>

@@ -1,8 +1,8 @@
 // The window's own widgets: balloon tips, labels acting as buttons, the signal closer.
-#include "app/BalloonTipWidget.h"
-#include "app/ClickLabel.h"
+#include "platform/desktop/BalloonTipWidget.h"
+#include "app/widgets/ClickLabel.h"
 #include "app/SignalCloser.h"
-#include "platform/adapters/QtDesktop.h"
+#include "platform/desktop/QtDesktop.h"
 
 #include <QApplication>
 #include <QPushButton>

@@ -2,9 +2,9 @@
 // duration, the tone's pitch, replacing files, and failures that must not lose audio.
 #include "Mp3TestSignals.h"
 #include "audio/Mp3Info.h"
-#include "platform/adapters/AudioDecoder.h"
-#include "platform/adapters/Mp3Encoder.h"
-#include "platform/adapters/Mp3FileWriter.h"
+#include "platform/audio/AudioDecoder.h"
+#include "platform/audio/Mp3Encoder.h"
+#include "platform/audio/Mp3FileWriter.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 // The recording panel's handlers against fake components: start-up lists, the record and
 // stop sequences, the seconds counter, playback, choosing an MP3, and failures.
 #include "fakes/FakePlatform.h"
-#include "app/LevelMeter.h"
+#include "app/widgets/LevelMeter.h"
 #include "audio/RecordingText.h"
 
 #include <QComboBox>

@@ -2,7 +2,7 @@
 // text message, the link, the background sound and the seven video commands.
 #include "content/OptionalElements.h"
 #include "fakes/FakePlatform.h"
-#include "platform/adapters/QtDesktop.h"
+#include "platform/desktop/QtDesktop.h"
 
 #include <QAction>
 #include <QCoreApplication>

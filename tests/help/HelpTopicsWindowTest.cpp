@@ -3,8 +3,8 @@
 #include "ExpectedTopics.h"
 #include "fakes/FakePlatform.h"
 #include "help/HelpScript.h"
-#include "platform/adapters/CharacterAgent.h"
-#include "platform/adapters/CharacterWindow.h"
+#include "platform/character/CharacterAgent.h"
+#include "platform/character/CharacterWindow.h"
 
 #include <QAction>
 #include <QFile>

@@ -2,7 +2,7 @@
 // reader's handling of damaged files.
 #include "ExpectedTopics.h"
 #include "help/HelpScript.h"
-#include "platform/adapters/CharacterData.h"
+#include "platform/character/CharacterData.h"
 
 #include <QFile>
 #include <gtest/gtest.h>

@@ -1,12 +1,12 @@
 // Recording and playback through the real recorder, MP3 writer and player against the
 // private audio server: whatever is played into its speaker is what its microphone hears.
 #include "audio/Mp3TestSignals.h"
-#include "app/Commands.h"
+#include "cli/Commands.h"
 #include "audio/Mp3Info.h"
 #include "fakes/FakePlatform.h"
-#include "platform/adapters/AudioDecoder.h"
-#include "platform/adapters/Factories.h"
-#include "platform/adapters/Mp3Encoder.h"
+#include "platform/audio/AudioDecoder.h"
+#include "platform/Factories.h"
+#include "platform/audio/Mp3Encoder.h"
 
 #include <QComboBox>
 #include <QCoreApplication>

@@ -2,7 +2,7 @@
 // answered the way a user would answer them.
 #include "content/frmviewer.h"
 #include "fakes/FakePlatform.h"
-#include "platform/adapters/QtDesktop.h"
+#include "platform/desktop/QtDesktop.h"
 
 #include <QAbstractButton>
 #include <QDialogButtonBox>

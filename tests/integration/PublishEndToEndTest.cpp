@@ -1,11 +1,11 @@
 // The whole publishing road against the local publishing server that ./dev test starts:
 // through the window's handlers with the real SFTP client, and through `parlivo publish`.
 // The published page is fetched over HTTP and loaded in the system's headless Chromium.
-#include "app/frmError.h"
+#include "app/dialogs/frmError.h"
 #include "app/model/MessageDraft.h"
 #include "fakes/FakePlatform.h"
-#include "platform/adapters/Factories.h"
-#include "platform/adapters/Mp3Encoder.h"
+#include "platform/Factories.h"
+#include "platform/audio/Mp3Encoder.h"
 #include "publish/LinkDelivery.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 #pragma once
 // Driving the real SFTP client against the local publishing server that ./dev test starts.
-#include "platform/adapters/SftpQtClient.h"
-#include "platform/adapters/SftpUpload.h"
+#include "platform/sftp/SftpQtClient.h"
+#include "platform/sftp/SftpUpload.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,5 +1,5 @@
 // parlivo speak: the window's conversion from the command line.
-#include "platform/EspeakAudioProbe.h"
+#include "platform/speech/EspeakAudioProbe.h"
 
 #include <QFileInfo>
 #include <QProcess>

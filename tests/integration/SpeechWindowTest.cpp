@@ -2,10 +2,10 @@
 // MP3, repeated conversions, and, with the private sound server, speaking aloud, restarting
 // and stopping as heard on the server's monitor.
 #include "fakes/FakePlatform.h"
-#include "platform/EspeakAudioProbe.h"
-#include "platform/adapters/EspeakEngine.h"
-#include "platform/adapters/EspeakOutput.h"
-#include "platform/adapters/Factories.h"
+#include "platform/speech/EspeakAudioProbe.h"
+#include "platform/speech/EspeakEngine.h"
+#include "platform/speech/EspeakOutput.h"
+#include "platform/Factories.h"
 #include "audio/SpeechText.h"
 
 #include <QComboBox>

@@ -1,7 +1,7 @@
 // The publishing road through the main window's handlers, on fake components: the SFTP
 // client's notifications are driven by hand, and the page check talks to a tiny local
 // web server so both of its outcomes can be seen.
-#include "app/frmError.h"
+#include "app/dialogs/frmError.h"
 #include "app/model/MessageDraft.h"
 #include "fakes/FakePlatform.h"
 

@@ -1,4 +1,4 @@
-#include "frmError.h"
+#include "app/dialogs/frmError.h"
 
 #include "publish/LinkDelivery.h"
 

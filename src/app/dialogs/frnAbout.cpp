@@ -1,8 +1,8 @@
-#include "frnAbout.h"
+#include "app/dialogs/frnAbout.h"
 
-#include "ClickLabel.h"
-#include "MakerPages.h"
-#include "Pictures.h"
+#include "app/widgets/ClickLabel.h"
+#include "app/MakerPages.h"
+#include "app/widgets/Pictures.h"
 #include "platform/Platform.h"
 
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "ClickLabel.h"
+#include "app/widgets/ClickLabel.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>

@@ -1,4 +1,4 @@
-#include "LevelMeter.h"
+#include "app/widgets/LevelMeter.h"
 
 #include <QAccessible>
 #include <QLinearGradient>

@@ -1,4 +1,4 @@
-#include "Pictures.h"
+#include "app/widgets/Pictures.h"
 
 #include <QFile>
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "Style.h"
+#include "app/widgets/Style.h"
 
 #include <QApplication>
 #include <QFont>

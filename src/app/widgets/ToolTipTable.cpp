@@ -1,4 +1,4 @@
-#include "ToolTipTable.h"
+#include "app/widgets/ToolTipTable.h"
 
 namespace parlivo {
 

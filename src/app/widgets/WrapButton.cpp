@@ -1,4 +1,4 @@
-#include "WrapButton.h"
+#include "app/widgets/WrapButton.h"
 
 #include <QEvent>
 #include <QStyleOptionButton>

@@ -1,4 +1,4 @@
-#include "AudioDecoder.h"
+#include "platform/audio/AudioDecoder.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
-#include "Factories.h"
-#include "Mp3FileWriter.h"
-#include "QtAudioRecorder.h"
-#include "SndfileAudioPlayer.h"
+#include "platform/Factories.h"
+#include "platform/audio/Mp3FileWriter.h"
+#include "platform/audio/QtAudioRecorder.h"
+#include "platform/audio/SndfileAudioPlayer.h"
 
 namespace parlivo {
 

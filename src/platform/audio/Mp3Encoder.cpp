@@ -1,4 +1,4 @@
-#include "Mp3Encoder.h"
+#include "platform/audio/Mp3Encoder.h"
 
 #include <QFile>
 #include <lame/lame.h>

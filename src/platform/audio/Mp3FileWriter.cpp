@@ -1,4 +1,4 @@
-#include "Mp3FileWriter.h"
+#include "platform/audio/Mp3FileWriter.h"
 
 #include <QFile>
 #include <QFileInfo>

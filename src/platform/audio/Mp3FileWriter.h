@@ -3,7 +3,7 @@
 // beyond what the encoder needs for its current frame. The blocks go to a file beside
 // the target that replaces it when closed, so a recording that fails half-way never
 // costs the user the previous one.
-#include "Mp3Encoder.h"
+#include "platform/audio/Mp3Encoder.h"
 #include "platform/AudioRecorder.h"
 
 namespace parlivo {

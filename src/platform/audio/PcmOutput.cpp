@@ -1,4 +1,4 @@
-#include "PcmOutput.h"
+#include "platform/audio/PcmOutput.h"
 
 #include <QAudioDevice>
 #include <QAudioFormat>

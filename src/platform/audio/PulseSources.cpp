@@ -1,4 +1,4 @@
-#include "PulseSources.h"
+#include "platform/audio/PulseSources.h"
 
 #include <QElapsedTimer>
 #include <pulse/pulseaudio.h>

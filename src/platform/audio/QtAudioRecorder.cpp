@@ -1,4 +1,4 @@
-#include "QtAudioRecorder.h"
+#include "platform/audio/QtAudioRecorder.h"
 
 #include <QAudioSource>
 #include <QMediaDevices>

@@ -2,7 +2,7 @@
 // The microphone: capture through Qt's audio input, ports and volume through the
 // audio server. Audio is handed over in blocks of the configured size; a meter level
 // is reported from small chunks several times a second.
-#include "PulseSources.h"
+#include "platform/audio/PulseSources.h"
 #include "platform/AudioRecorder.h"
 
 #include <QAudioDevice>

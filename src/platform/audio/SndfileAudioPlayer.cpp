@@ -1,4 +1,4 @@
-#include "SndfileAudioPlayer.h"
+#include "platform/audio/SndfileAudioPlayer.h"
 
 #include <QMetaObject>
 

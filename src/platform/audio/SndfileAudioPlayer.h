@@ -1,8 +1,8 @@
 #pragma once
 // Plays one audio file: decoded in the background, heard through the PCM output,
 // with a time notification about every 100 ms.
-#include "AudioDecoder.h"
-#include "PcmOutput.h"
+#include "platform/audio/AudioDecoder.h"
+#include "platform/audio/PcmOutput.h"
 #include "platform/AudioPlayer.h"
 
 #include <QTimer>

@@ -1,6 +1,6 @@
-#include "CharacterAgent.h"
+#include "platform/character/CharacterAgent.h"
 
-#include "CharacterWindow.h"
+#include "platform/character/CharacterWindow.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -4,7 +4,7 @@
 // everything short (speech included). Speech goes through the program's speech
 // component with a voice of the character's own; without one the mouth still moves for
 // about as long as the words would take, so the queue keeps going.
-#include "CharacterData.h"
+#include "platform/character/CharacterData.h"
 #include "platform/CharacterHost.h"
 #include "platform/SpeechEngine.h"
 

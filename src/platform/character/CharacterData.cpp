@@ -1,4 +1,4 @@
-#include "CharacterData.h"
+#include "platform/character/CharacterData.h"
 
 #include <QDir>
 #include <QFile>

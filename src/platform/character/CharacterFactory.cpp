@@ -1,5 +1,5 @@
-#include "CharacterAgent.h"
-#include "Factories.h"
+#include "platform/character/CharacterAgent.h"
+#include "platform/Factories.h"
 
 namespace parlivo {
 

@@ -1,4 +1,4 @@
-#include "CharacterWindow.h"
+#include "platform/character/CharacterWindow.h"
 
 #include <QBitmap>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "BalloonTipWidget.h"
+#include "platform/desktop/BalloonTipWidget.h"
 
 #include <QApplication>
 #include <QEvent>

@@ -1,4 +1,4 @@
-#include "QtDesktop.h"
+#include "platform/desktop/QtDesktop.h"
 
 #include <QClipboard>
 #include <QDesktopServices>

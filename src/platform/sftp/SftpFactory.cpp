@@ -1,5 +1,5 @@
-#include "Factories.h"
-#include "SftpQtClient.h"
+#include "platform/Factories.h"
+#include "platform/sftp/SftpQtClient.h"
 
 namespace parlivo {
 

@@ -1,7 +1,7 @@
-#include "SftpQtClient.h"
+#include "platform/sftp/SftpQtClient.h"
 
-#include "SftpUpload.h"
-#include "SshSession.h"
+#include "platform/sftp/SftpUpload.h"
+#include "platform/sftp/SshSession.h"
 
 #include <QElapsedTimer>
 #include <QPointer>

@@ -1,4 +1,4 @@
-#include "SftpUpload.h"
+#include "platform/sftp/SftpUpload.h"
 
 #include <QDir>
 #include <QFileInfo>

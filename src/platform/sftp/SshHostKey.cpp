@@ -1,4 +1,4 @@
-#include "SshHostKey.h"
+#include "platform/sftp/SshHostKey.h"
 
 #include <QStringList>
 

@@ -1,7 +1,7 @@
-#include "SshSession.h"
+#include "platform/sftp/SshSession.h"
 
-#include "SftpUpload.h"
-#include "SshHostKey.h"
+#include "platform/sftp/SftpUpload.h"
+#include "platform/sftp/SshHostKey.h"
 
 #include <libssh2.h>
 

@@ -1,8 +1,8 @@
-#include "EspeakEngine.h"
+#include "platform/speech/EspeakEngine.h"
 
-#include "EspeakOutput.h"
-#include "EspeakWords.h"
-#include "PcmOutput.h"
+#include "platform/speech/EspeakOutput.h"
+#include "platform/speech/EspeakWords.h"
+#include "platform/audio/PcmOutput.h"
 
 #include <QMetaObject>
 #include <QTimer>

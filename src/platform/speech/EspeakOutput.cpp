@@ -1,6 +1,6 @@
-#include "EspeakOutput.h"
+#include "platform/speech/EspeakOutput.h"
 
-#include "Mp3Encoder.h"
+#include "platform/audio/Mp3Encoder.h"
 
 #include <QDir>
 #include <QFile>

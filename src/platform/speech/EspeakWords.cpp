@@ -1,4 +1,4 @@
-#include "EspeakWords.h"
+#include "platform/speech/EspeakWords.h"
 
 #include <algorithm>
 

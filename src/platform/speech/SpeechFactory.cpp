@@ -1,5 +1,5 @@
-#include "EspeakEngine.h"
-#include "Factories.h"
+#include "platform/speech/EspeakEngine.h"
+#include "platform/Factories.h"
 
 namespace parlivo {
 

@@ -1,8 +1,8 @@
 // The help character's host: finding and loading the character, its window, and the
 // request queue (order, cancellation, speech, animations looked up without case).
 #include "fakes/FakeComponents.h"
-#include "platform/adapters/CharacterAgent.h"
-#include "platform/adapters/CharacterWindow.h"
+#include "platform/character/CharacterAgent.h"
+#include "platform/character/CharacterWindow.h"
 
 #include <QBitmap>
 #include <QDir>

@@ -1,6 +1,6 @@
 // Host-key pins and the publishing configuration: the pieces that decide whether a password
 // is ever sent, and to whom.
-#include "platform/adapters/SshHostKey.h"
+#include "platform/sftp/SshHostKey.h"
 #include "publish/PublishConfig.h"
 
 #include <QCryptographicHash>

@@ -1,7 +1,7 @@
 // The upload conversation against an in-memory server that speaks just enough of the file
 // transfer protocol, with faults switched on at will: the rules about what ends up on the
 // server are checked here without a network.
-#include "platform/adapters/SftpUpload.h"
+#include "platform/sftp/SftpUpload.h"
 
 #include <QTemporaryDir>
 #include <QtEndian>

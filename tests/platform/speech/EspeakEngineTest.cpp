@@ -1,10 +1,10 @@
 // The speech component on the real synthesiser: voices, files in every format, the words
 // it reports, and what stopping or releasing it leaves behind.
-#include "platform/EspeakAudioProbe.h"
+#include "platform/speech/EspeakAudioProbe.h"
 #include "platform/Platform.h"
-#include "platform/adapters/EspeakEngine.h"
-#include "platform/adapters/EspeakOutput.h"
-#include "platform/adapters/Factories.h"
+#include "platform/speech/EspeakEngine.h"
+#include "platform/speech/EspeakOutput.h"
+#include "platform/Factories.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 // Word-position mapping, the setting scales, the format table and the resampler: the
 // pieces of the speech component that need no synthesiser.
-#include "platform/adapters/EspeakOutput.h"
-#include "platform/adapters/EspeakWords.h"
+#include "platform/speech/EspeakOutput.h"
+#include "platform/speech/EspeakWords.h"
 
 #include <gtest/gtest.h>
 
