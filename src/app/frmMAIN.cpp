@@ -3,7 +3,10 @@
 #include "app/widgets/ClickLabel.h"
 #include "app/widgets/LevelMeter.h"
 #include "MakerPages.h"
+#include "app/widgets/Fitting.h"
 #include "app/widgets/Pictures.h"
+#include "app/widgets/Style.h"
+#include "app/widgets/StatusLine.h"
 #include "app/widgets/ToolTipTable.h"
 #include "app/widgets/WrapButton.h"
 #include "app/naming/Naming.h"
@@ -84,6 +87,30 @@ QFrame *makePanel(QWidget *parent, const char *name, const QRect &geometry)
     return f;
 }
 
+// A control's font relative to the application's, so the desktop's choice of size carries
+// through; fitCaptions shrinks it later where a caption would not show whole.
+void setRelativeFont(QWidget *w, double scale, QFont::Weight weight = QFont::Normal, bool italic = false,
+             bool underline = false)
+{
+    QFont f = QApplication::font();
+    f.setPointSizeF(f.pointSizeF() * scale);
+    f.setWeight(weight);
+    f.setItalic(italic);
+    f.setUnderline(underline);
+    w->setFont(f);
+}
+
+// Where a pop-up menu opens for a control: at the pointer when the pointer is on it (a
+// click), otherwise (Space or Enter, or an assistive tool) just below the control.
+QPoint popupPoint(QWidget *control)
+{
+    const QPoint pointer = QCursor::pos();
+    const QRect onScreen(control->mapToGlobal(QPoint(0, 0)), control->size());
+    if (onScreen.contains(pointer))
+        return pointer;
+    return control->mapToGlobal(QPoint(0, control->height()));
+}
+
 QAction *addItem(QMenu *menu, const char *name, const QString &caption)
 {
     auto *a = menu->addAction(caption);
@@ -142,6 +169,11 @@ frmMAIN::frmMAIN(Platform &platform, const QString &appFolder, QWidget *parent)
     buildMenus();
     connectHandlers();
     setTabOrder();
+    setIntroTabChain(true);
+    for (QComboBox *combo : {cmbSrcInput, Combo2})
+        widenPopup(combo);
+    fitCaptions(this);
+    installFocusRing(this);
 }
 
 frmMAIN::~frmMAIN()
@@ -187,10 +219,10 @@ void frmMAIN::buildWindow()
     Timer5->setObjectName(QStringLiteral("Timer5"));
     Timer5->setInterval(1000);
 
-    Text1 = make<QLineEdit>(this, "Text1", tw(480, 6720, 10215, 495));
-    Text1->setReadOnly(true);
-    Text1->setAccessibleName(tr("Status"));
-    Text1->setAccessibleDescription(tr("Progress and results of the last action"));
+    auto *status = make<StatusLine>(this, "Text1", tw(480, 6720, 10215, 495));
+    status->setAccessibleName(tr("Status"));
+    status->setIdleDescription(tr("Progress and results of the last action"));
+    Text1 = status;
 
     txtRecFilename = make<QLineEdit>(this, "txtRecFilename", QRect(0, 0, 10, 10));
     txtRecFilename->setVisible(false);
@@ -198,6 +230,21 @@ void frmMAIN::buildWindow()
 
     // The intro lies above everything else until the user starts.
     buildIntro();
+
+    for (QLabel *l : findChildren<QLabel *>()) {
+        const QString role = l->property("role").toString();
+        if (role == QLatin1String("heading"))
+            setRelativeFont(l, 1.0, QFont::Bold);
+        else if (role == QLatin1String("titlebutton"))
+            setRelativeFont(l, 1.2, QFont::Bold);
+    }
+    setRelativeFont(Label14, 1.5, QFont::Bold);
+    setRelativeFont(Label6, 1.3, QFont::Bold);
+    setRelativeFont(Label23, 1.05, QFont::Normal, false, true);
+    setRelativeFont(Label22, 1.0, QFont::Normal, true);
+    setRelativeFont(Label18, 0.85);
+    for (QPushButton *b : {Button2, Button3, cmdRecRecord})
+        setRelativeFont(b, 1.0, QFont::Bold);
 }
 
 void frmMAIN::buildIntro()
@@ -233,16 +280,16 @@ void frmMAIN::buildStep1Choice()
 {
     Frame4 = makePanel(this, "Frame4", tw(2040, 1080, 4095, 2415));
     Label19 = makeLabel(Frame4, "Label19", QStringLiteral("Step 1: Choose your recording preferance... "),
-                        QRect(8, 3, 257, 32));
+                        QRect(8, 3, 257, 34));
     Label19->setProperty("role", QStringLiteral("heading"));
     Button13 = makeButton(Frame4, "Button13", QStringLiteral("Record audio - your voice via microphone"),
-                          QRect(8, 36, 257, 32));
+                          QRect(8, 38, 257, 36));
     Button14 = makeButton(Frame4, "Button14",
                           QStringLiteral("Convert text to audio - enter or paste text then have the software convert to audio..."),
-                          QRect(8, 72, 257, 38));
+                          QRect(8, 77, 257, 42));
     Button6 = makeButton(Frame4, "Button6",
                          QStringLiteral("Select to use a previosly recorded mp3 file for your audio message..."),
-                         QRect(8, 114, 257, 38));
+                         QRect(8, 122, 257, 34));
 }
 
 void frmMAIN::buildStep1Microphone()
@@ -293,16 +340,18 @@ void frmMAIN::buildStep1Speech()
     Label20 = makeLabel(Frame7,
                         "Label20",
                         QStringLiteral("Step 1: Option to convert text to audio - will be used for your audio message..."),
-                        QRect(8, 4, 320, 20));
+                        QRect(8, 4, 320, 34));
     Label20->setProperty("role", QStringLiteral("heading"));
-    Text4 = make<QPlainTextEdit>(Frame7, "Text4", QRect(8, 26, 270, 128));
+    // The voice names are long ("English (Great Britain)"): the voice list has a row of
+    // its own under the heading, the text and the buttons share the rest.
+    Text4 = make<QPlainTextEdit>(Frame7, "Text4", QRect(8, 68, 268, 86));
     Text4->setPlainText(QStringLiteral("Input what text you want to use as your message \r\n"
                                        "then click to Play (for testing) or select to Convert...\r\n"));
     Text4->setAccessibleName(tr("Text to speak"));
     Text4->setTabChangesFocus(true);
 
-    Label21 = makeLabel(Frame7, "Label21", QStringLiteral("Select Voice to use:"), QRect(286, 26, 107, 16));
-    Combo2 = make<QComboBox>(Frame7, "Combo2", QRect(286, 44, 107, 22));
+    Label21 = makeLabel(Frame7, "Label21", QStringLiteral("Select Voice to use:"), QRect(8, 40, 140, 24));
+    Combo2 = make<QComboBox>(Frame7, "Combo2", QRect(150, 40, 243, 24));
     Combo2->setAccessibleName(QStringLiteral("Select Voice to use:"));
     Label21->setBuddy(Combo2);
     Combo3 = make<QComboBox>(Frame7, "Combo3", QRect(286, 44, 10, 10));
@@ -325,10 +374,10 @@ void frmMAIN::buildStep1Speech()
     HScroll3 = slider("HScroll3", 0, 100, 100, tr("Speaking volume"));
     HScroll2 = slider("HScroll2", -10, 10, 0, tr("Voice pitch"));
 
-    Button15 = makeButton(Frame7, "Button15", QStringLiteral("Convert"), QRect(286, 72, 107, 24));
-    Button16 = makeButton(Frame7, "Button16", QStringLiteral("Play to Test"), QRect(286, 100, 107, 24));
-    Button19 = makeButton(Frame7, "Button19", QStringLiteral("Stop Playing"), QRect(286, 128, 107, 24));
-    Button17 = makeButton(Frame7, "Button17", QStringLiteral("Cancel"), QRect(333, 4, 60, 20));
+    Button15 = makeButton(Frame7, "Button15", QStringLiteral("Convert"), QRect(284, 68, 109, 26));
+    Button16 = makeButton(Frame7, "Button16", QStringLiteral("Play to Test"), QRect(284, 98, 109, 26));
+    Button19 = makeButton(Frame7, "Button19", QStringLiteral("Stop Playing"), QRect(284, 128, 109, 26));
+    Button17 = makeButton(Frame7, "Button17", QStringLiteral("Cancel"), QRect(333, 6, 60, 24));
 }
 
 void frmMAIN::buildSteps2to5()
@@ -348,10 +397,10 @@ void frmMAIN::buildSteps2to5()
                         QStringLiteral("Step 3: Add a picture, video, text message or other stuff if you want..."),
                         tw(4080, 4080, 2775, 855));
     Label13->setProperty("role", QStringLiteral("heading"));
-    Button5 = makeButton(this, "Button5", QStringLiteral("Click to add a picture to your message..."), QRect(272, 330, 186, 30));
-    Button12 = makeButton(this, "Button12", QStringLiteral("Option to add a text message to page!"), QRect(272, 362, 186, 30));
-    Button21 = makeButton(this, "Button21", QStringLiteral("Add a video to your Web Message?"), QRect(272, 394, 186, 24));
-    Button20 = makeButton(this, "Button20", QStringLiteral("Add other stuff?"), QRect(272, 420, 186, 24));
+    Button5 = makeButton(this, "Button5", QStringLiteral("Click to add a picture to your message..."), QRect(252, 324, 204, 34));
+    Button12 = makeButton(this, "Button12", QStringLiteral("Option to add a text message to page!"), QRect(252, 360, 204, 34));
+    Button21 = makeButton(this, "Button21", QStringLiteral("Add a video to your Web Message?"), QRect(252, 396, 204, 30));
+    Button20 = makeButton(this, "Button20", QStringLiteral("Add other stuff?"), QRect(252, 428, 204, 19));
 
     Label4 = makeLabel(this, "Label4",
                        QStringLiteral("Step 4: Please be sure you are connected to the INTERNET!  Clicking below sends "
@@ -367,14 +416,14 @@ void frmMAIN::buildSteps2to5()
     Label5->setProperty("role", QStringLiteral("heading"));
     Button3 = makeButton(this, "Button3",
                          QStringLiteral("Copy link to clipboard - then YOU paste into your email message..."),
-                         QRect(496, 348, 212, 44));
+                         QRect(496, 348, 225, 52));
 
     Label18 = makeLabel(this, "Label18", QStringLiteral("When all is said && done >>>"), tw(7560, 6240, 1095, 495));
     Label18->setTextFormat(Qt::PlainText);
     Label18->setText(QStringLiteral("When all is said & done >>>"));
-    Button11 = makeButton(this, "Button11", QStringLiteral("Want to view your new Web Message?"), QRect(580, 412, 130, 36));
+    Button11 = makeButton(this, "Button11", QStringLiteral("Want to view your new Web Message?"), QRect(580, 408, 132, 38));
     Button22 = makeButton(this, "Button22", QStringLiteral("Software that will enhance YOUR creativity!"),
-                          QRect(472, 68, 240, 30));
+                          QRect(472, 66, 240, 40));
 }
 
 void frmMAIN::buildMenus()
@@ -459,11 +508,6 @@ void frmMAIN::connectHandlers()
     connect(sldrVolumeInp, &QSlider::valueChanged, this, &frmMAIN::sldrVolumeInp_Change);
     connect(Combo1, &QComboBox::activated, this, [this](int) { Combo1_Click(); });
     connect(Text1, &QLineEdit::textChanged, this, &frmMAIN::Text1_Change);
-    // A status longer than the line shows its beginning, and whole as the tool tip.
-    connect(Text1, &QLineEdit::textChanged, this, [this](const QString &text) {
-        Text1->setCursorPosition(0);
-        Text1->setToolTip(text);
-    });
 
     const std::pair<QAction *, void (frmMAIN::*)()> actions[] = {
         {mnuOverview, &frmMAIN::mnuOverview_Click},
@@ -504,7 +548,7 @@ void frmMAIN::setTabOrder()
     QWidget *order[] = {Label6, Label23, Image17,
                         Button13, Button14, Button6,
                         cmdRecRecord, cmdRecStop, cmbSrcInput, sldrVolumeInp, Button18,
-                        Text4, Combo2, Button15, Button16, Button19, Button17,
+                        Combo2, Text4, Button15, Button16, Button19, Button17,
                         txtWaveFilename, Button4, cmdAudioStop,
                         Button5, Button12, Button21, Button20,
                         Button2, Button22, Button3, Button11, Text1,
@@ -555,10 +599,32 @@ void frmMAIN::attachToolTips()
 
 void frmMAIN::showEvent(QShowEvent *event)
 {
+    if (!m_placedOnScreen && !event->spontaneous()) {
+        m_placedOnScreen = true;
+        placeOnScreen();
+    }
     QWidget::showEvent(event);
     // Should no frame ever be painted (a hidden or unmapped window), load anyway.
     if (m_deferredLoadQueued && !m_deferredLoadDone)
         QTimer::singleShot(1500, this, &frmMAIN::runDeferredLoad);
+}
+
+void frmMAIN::placeOnScreen()
+{
+    // A borderless window cannot be dragged back once its title row is off the screen:
+    // the fixed layout shrinks to fit the screen's free area and opens fully inside it.
+    QScreen *s = screen();
+    if (!s)
+        return;
+    const QRect available = s->availableGeometry();
+    const double factor = fitScale(frameGeometry().size(), available);
+    if (factor < 1.0) {
+        scaleFixedLayout(this, factor);
+        fitCaptions(this);
+    }
+    const QRect frame = frameGeometry();
+    const QPoint centre = available.contains(frame) ? frame.center() : available.center();
+    move(placeInside(frame.size(), centre, available) + (pos() - frame.topLeft()));
 }
 
 void frmMAIN::firstFramePainted()
@@ -666,12 +732,38 @@ QString frmMAIN::status() const
     return Text1->text();
 }
 
+void frmMAIN::reportFailure(const QString &text)
+{
+    setStatus(text);
+    if (m_platform.messageBox)
+        m_platform.messageBox->inform(this, text, QStringLiteral("Parlivo"), MessageBox::Icon::Warning);
+}
+
 // ---------------------------------------------------------------- window commands
 
 void frmMAIN::Label6_Click()
 {
     Frame1->setVisible(false);
     Label7->setVisible(true);
+    setIntroTabChain(false);
+}
+
+void frmMAIN::setIntroTabChain(bool introShown)
+{
+    // While the intro covers the steps, Tab must not wander onto controls nobody can
+    // see: only the intro's own controls and the title row take the focus then.
+    for (QWidget *w : findChildren<QWidget *>()) {
+        if (w->isWindow() || Frame1->isAncestorOf(w) || w->property("role") == QLatin1String("titlebutton"))
+            continue;
+        if (introShown && w->focusPolicy() != Qt::NoFocus) {
+            m_focusBehindIntro.insert(w, w->focusPolicy());
+            w->setFocusPolicy(Qt::NoFocus);
+        } else if (!introShown && m_focusBehindIntro.contains(w)) {
+            w->setFocusPolicy(m_focusBehindIntro.value(w));
+        }
+    }
+    if (!introShown)
+        m_focusBehindIntro.clear();
 }
 
 void frmMAIN::Label23_Click()
@@ -686,7 +778,7 @@ void frmMAIN::Image17_Click()
 
 void frmMAIN::Label15_Click()
 {
-    mnuHelp->popup(QCursor::pos());
+    mnuHelp->popup(popupPoint(Label15));
 }
 
 void frmMAIN::Label16_Click()
@@ -702,7 +794,7 @@ void frmMAIN::Label16_Click()
 void frmMAIN::Label17_Click()
 {
     if (m_platform.shell)
-        m_platform.shell->open(QString::fromLatin1(MakerPages::Updates));
+        m_platform.shell->open(MakerPages::updates(appFolder()));
 }
 
 void frmMAIN::Label11_Click()
@@ -743,18 +835,18 @@ void frmMAIN::Button18_Click()
 
 void frmMAIN::Button20_Click()
 {
-    mnu_advanced_options->popup(QCursor::pos());
+    mnu_advanced_options->popup(popupPoint(Button20));
 }
 
 void frmMAIN::Button21_Click()
 {
-    mnuAddVideoMenu->popup(QCursor::pos());
+    mnuAddVideoMenu->popup(popupPoint(Button21));
 }
 
 void frmMAIN::Button22_Click()
 {
     if (m_platform.shell)
-        m_platform.shell->open(QString::fromLatin1(MakerPages::Downloads));
+        m_platform.shell->open(MakerPages::downloads(appFolder()));
 }
 
 void frmMAIN::Timer5_Timer()
@@ -765,6 +857,7 @@ void frmMAIN::Timer5_Timer()
     const QDateTime now = QDateTime::currentDateTime();
     Label7->setText(locale.toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ')
                     + locale.toString(now.time(), timeFormat.trimmed()));
+    fitCaptions(Label7);   // a long date format must not be cut either
     // Returning to the event loop lets pending window events run.
 }
 

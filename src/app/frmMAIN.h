@@ -7,6 +7,7 @@
 #include "app/naming/WorkingFolders.h"
 #include "platform/Platform.h"
 
+#include <QHash>
 #include <QPointer>
 #include <QVector>
 #include <QWidget>
@@ -63,6 +64,9 @@ public:
 
     void setStatus(const QString &text);
     QString status() const;
+    // A failure that stopped a publication, a recording or a conversion: in the status
+    // line and, as the line may be too short for it, in a message box as well.
+    void reportFailure(const QString &text);
 
     // Has the help character perform a topic of help/topics.json by name (a help-menu
     // command, "TellRulesOfTheRoad" or "PublishingWarning"); does nothing without a character.
@@ -242,6 +246,8 @@ private:
     void connectHandlers();
     void setTabOrder();
     void showStep1Panel(QFrame *panel);
+    void setIntroTabChain(bool introShown);
+    void placeOnScreen();
     void Form_Unload();
 
     // Area set-up called from the load (each defined in its area's file).
@@ -263,7 +269,9 @@ private:
     bool m_firstFramePainted = false;
     bool m_unloaded = false;
     bool m_manualMoving = false;
+    bool m_placedOnScreen = false;
     QPoint m_dragOffset;
+    QHash<QWidget *, Qt::FocusPolicy> m_focusBehindIntro;
 
 public:
     // Area state; each area defines its struct in its own source file and makes it in

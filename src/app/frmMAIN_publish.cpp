@@ -76,7 +76,7 @@ void publicationStopped(frmMAIN &w, const QString &reason)
     my_picture = s.pictureBefore;
     w.draft.my_page = s.pageBefore;
     s.pendingNote.clear();
-    w.setStatus(reason);
+    w.reportFailure(reason);
 }
 
 // Fills the Quillbox folder for the variant, writes the page and starts the upload.
@@ -100,8 +100,6 @@ void PublishMessage(frmMAIN &w)
     const PreparedMessage prepared = prepareMessage(in, options);
     if (!prepared.ok) {
         publicationStopped(w, QStringLiteral("Publishing stopped: ") + prepared.error);
-        if (w.platform().messageBox)
-            w.platform().messageBox->inform(&w, prepared.error, QStringLiteral("Parlivo"), MessageBox::Icon::Warning);
         return;
     }
     w.draft.my_page = prepared.pageName;
@@ -137,7 +135,7 @@ void publishConfirmed(frmMAIN &w)
     }
     // A video of no known format: nothing would ever end the hourglass.
     w.unsetCursor();
-    w.setStatus(QStringLiteral("Publishing stopped: the video's format \"%1\" cannot be published.")
+    w.reportFailure(QStringLiteral("Publishing stopped: the video's format \"%1\" cannot be published.")
                     .arg(w.draft.what_format));
 }
 

@@ -145,7 +145,7 @@ void frmMAIN::cmdRecRecord_Click()
     if (rs.running)
         return;   // one recording at a time; the running one goes on
     if (!AudioRecord || !AudioFile) {
-        setStatus(recordingNotStartedText(QStringLiteral("no recording device is available")));
+        reportFailure(recordingNotStartedText(QStringLiteral("no recording device is available")));
         return;
     }
     connectRecorder(this);
@@ -174,7 +174,7 @@ void frmMAIN::cmdRecRecord_Click()
     if (AudioFile->openStatus() < 0) {
         const QString why = AudioFile->lastError();
         restore();
-        setStatus(recordingNotStartedText(why.isEmpty() ? QStringLiteral("the audio file could not be created") : why));
+        reportFailure(recordingNotStartedText(why.isEmpty() ? QStringLiteral("the audio file could not be created") : why));
         return;
     }
     AudioRecord->setFormat(AudioFile->fileSampleRate(), AudioFile->fileChannelCount());
@@ -185,7 +185,7 @@ void frmMAIN::cmdRecRecord_Click()
         const QString why = AudioRecord->lastError();
         AudioFile->abandon();
         restore();
-        setStatus(recordingNotStartedText(why.isEmpty() ? QStringLiteral("the recording device did not start") : why));
+        reportFailure(recordingNotStartedText(why.isEmpty() ? QStringLiteral("the recording device did not start") : why));
         return;
     }
 
@@ -224,7 +224,7 @@ void frmMAIN::cmdRecStop_Click()
         draft.my_recording = rs.previousRecording;
         if (rs.previousFileName != txtRecFilename->text() && rs.previousFileName == rs.chosenFile)
             txtRecFilename->setText(rs.previousFileName);
-        setStatus(recordingNotSavedText(saveError));
+        reportFailure(recordingNotSavedText(saveError));
     }
     QApplication::restoreOverrideCursor();
     if (!Frame2->isVisible())

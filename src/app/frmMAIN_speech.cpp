@@ -41,7 +41,7 @@ std::unique_ptr<SpeechEngine> createSpeechComponent(frmMAIN &w)
         if (ok)
             w.draft.i_recorded = true;
         else
-            w.setStatus(QStringLiteral("Text 2 Speech conversion failed: ") + error);
+            w.reportFailure(QStringLiteral("Text 2 Speech conversion failed: ") + error);
     });
     QObject::connect(e, &SpeechEngine::speakFailed, &w, [&w](const QString &error) {
         w.setStatus(QStringLiteral("Text 2 Speech could not play: ") + error);
@@ -115,7 +115,7 @@ void frmMAIN::Button15_Click()
     Combo1->setCurrentIndex(0);
     tts = createSpeechComponent(*this);
     if (!tts) {
-        setStatus(QStringLiteral("Text 2 Speech conversion failed: the speech engine is not available."));
+        reportFailure(QStringLiteral("Text 2 Speech conversion failed: the speech engine is not available."));
         return;
     }
     if (tts->outputFormat() != Combo3->currentIndex())

@@ -26,8 +26,27 @@ frmFScreen::frmFScreen(QWidget *parent)
 
 void frmFScreen::setPicture(const QImage &image)
 {
-    imngFscreen->setPixmap(QPixmap::fromImage(image));
-    imngFscreen->resize(image.size());
+    m_picture = image;
+    fitPicture();
+}
+
+void frmFScreen::fitPicture()
+{
+    // A picture smaller than the window keeps its own size at the top-left corner; a
+    // larger one is shrunk to fit, keeping its proportions, so none of it is cut off.
+    QImage shown = m_picture;
+    const QSize room = isVisible() || testAttribute(Qt::WA_Resized) ? size() : QSize();
+    if (room.isValid() && !room.isEmpty() && !shown.isNull()
+        && (shown.width() > room.width() || shown.height() > room.height()))
+        shown = shown.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    imngFscreen->setPixmap(QPixmap::fromImage(shown));
+    imngFscreen->resize(shown.size());
+}
+
+void frmFScreen::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    fitPicture();
 }
 
 void frmFScreen::mousePressEvent(QMouseEvent *event)

@@ -20,6 +20,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 using namespace parlivo;
@@ -283,8 +284,14 @@ TEST_F(MainWindow, TitleRowCommands)
     QTest::mouseClick(child("Label17"), Qt::LeftButton);
     QTest::mouseClick(child("Button22"), Qt::LeftButton);
     ASSERT_EQ(fake.shell.opened.size(), 2);
-    EXPECT_TRUE(fake.shell.opened[0].startsWith("http"));
     EXPECT_NE(fake.shell.opened[0], fake.shell.opened[1]);
+    // Pages that ship with the program, in its application folder.
+    for (const QString &opened : fake.shell.opened) {
+        const QUrl url(opened);
+        ASSERT_TRUE(url.isLocalFile()) << opened.toStdString();
+        EXPECT_TRUE(url.toLocalFile().startsWith(w->appFolder() + "/pages/"));
+        EXPECT_TRUE(QFile::exists(QStringLiteral(PARLIVO_SOURCE_DIR "/assets/pages/") + url.fileName()));
+    }
 
     QTest::mouseClick(child("Label16"), Qt::LeftButton);
     ASSERT_TRUE(w->aboutBox);

@@ -383,3 +383,21 @@ TEST(ViewerFiles, SamplePicturesAndTiffAreReadable)
     EXPECT_EQ(v.Image1->size(), QSize(64, 48));
     EXPECT_EQ(LoadPicture(""), QImage());
 }
+
+TEST(FullScreenPicture, LargerThanTheScreenIsShrunkKeepingItsShapeAndEscapeCloses)
+{
+    frmFScreen full;
+    full.setAttribute(Qt::WA_DeleteOnClose, false);
+    full.resize(800, 600);
+    QImage wide(2400, 900, QImage::Format_RGB32);
+    wide.fill(Qt::red);
+    full.setPicture(wide);
+    full.show();
+    EXPECT_EQ(full.imngFscreen->pos(), QPoint(0, 0));
+    EXPECT_EQ(full.imngFscreen->size(), QSize(800, 300));
+    QImage small(100, 50, QImage::Format_RGB32);
+    full.setPicture(small);
+    EXPECT_EQ(full.imngFscreen->size(), QSize(100, 50));
+    QTest::keyClick(&full, Qt::Key_Escape);
+    EXPECT_FALSE(full.isVisible());
+}

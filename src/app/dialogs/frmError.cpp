@@ -1,5 +1,6 @@
 #include "app/dialogs/frmError.h"
 
+#include "app/widgets/Fitting.h"
 #include "publish/LinkDelivery.h"
 
 #include <QGuiApplication>
@@ -32,6 +33,9 @@ frmError::frmError(QWidget *parent) : QWidget(parent, Qt::Window | Qt::Frameless
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label1->setAccessibleName(QStringLiteral("ERROR: Action cancelled!"));
     Label1->setAccessibleDescription(Label1->text().simplified());
+    // White on this red reads at about 5.9:1; the application's style sheet would
+    // otherwise give the label its dark text colour.
+    Label1->setStyleSheet(QStringLiteral("color: white;"));
     QFont f = Label1->font();
     f.setBold(true);
     Label1->setFont(f);
@@ -57,6 +61,12 @@ void frmError::showCentred(QWidget *over)
     raise();
     activateWindow();
     Button1->setFocus();
+}
+
+void frmError::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    fitCaptions(this);
 }
 
 void frmError::Button1_Click()

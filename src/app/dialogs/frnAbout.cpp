@@ -53,15 +53,16 @@ frnAbout::frnAbout(Platform &platform, const QString &appFolder, QWidget *parent
     Image2->setPixmap(Pictures::load(appFolder, QStringLiteral("about-product"), Image2->size()));
     Image2->setAccessibleName(tr("Parlivo product page"));
 
-    connect(Image1, &ClickLabel::clicked, this, [this] { openAndUnload(MakerPages::Company); });
-    connect(Label1, &ClickLabel::clicked, this, [this] { openAndUnload(MakerPages::Company); });
-    connect(Image2, &ClickLabel::clicked, this, [this] { openAndUnload(MakerPages::Product); });
+    const QString company = MakerPages::company(appFolder), product = MakerPages::product(appFolder);
+    connect(Image1, &ClickLabel::clicked, this, [this, company] { openAndUnload(company); });
+    connect(Label1, &ClickLabel::clicked, this, [this, company] { openAndUnload(company); });
+    connect(Image2, &ClickLabel::clicked, this, [this, product] { openAndUnload(product); });
 }
 
-void frnAbout::openAndUnload(const char *address)
+void frnAbout::openAndUnload(const QString &address)
 {
     if (m_platform.shell)
-        m_platform.shell->open(QString::fromLatin1(address));
+        m_platform.shell->open(address);
     close();
 }
 

@@ -18,7 +18,7 @@ public:
     ClickLabel *Image2 = nullptr;
 
 private:
-    void openAndUnload(const char *address);
+    void openAndUnload(const QString &address);
     Platform &m_platform;
 };
 

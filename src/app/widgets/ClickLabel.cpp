@@ -105,14 +105,8 @@ void ClickLabel::focusOutEvent(QFocusEvent *event)
 
 void ClickLabel::paintEvent(QPaintEvent *event)
 {
+    // The window's focus ring (see installFocusRing) marks a focused label.
     QLabel::paintEvent(event);
-    if (hasFocus()) {
-        // A visible focus ring: keyboard users must see where they are.
-        QPainter p(this);
-        QPen pen(palette().color(QPalette::Highlight), 1.5, Qt::DotLine);
-        p.setPen(pen);
-        p.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 3, 3);
-    }
 }
 
 } // namespace parlivo

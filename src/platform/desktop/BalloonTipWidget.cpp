@@ -1,6 +1,7 @@
 #include "platform/desktop/BalloonTipWidget.h"
 
 #include <QApplication>
+#include <QBitmap>
 #include <QEvent>
 #include <QFontMetrics>
 #include <QPainter>
@@ -65,16 +66,14 @@ void BalloonBubble::showNear(QWidget *control)
     m_pointerX = std::clamp(anchor.x() - x, Radius + 6, width() - Radius - 6);
     const int y = m_pointerUp ? anchor.y() : anchor.y() - height();
     move(x, y);
+    updateShape();
     show();
     raise();
 }
 
-void BalloonBubble::paintEvent(QPaintEvent *)
+QPainterPath BalloonBubble::outline() const
 {
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    const QRectF body = m_pointerUp ? QRectF(0.5, PointerHeight + 0.5, width() - 1, height() - PointerHeight - 1)
-                                    : QRectF(0.5, 0.5, width() - 1, height() - PointerHeight - 1);
+    const QRectF body = bodyRect();
     QPainterPath path;
     path.addRoundedRect(body, Radius, Radius);
     QPainterPath pointer;
@@ -88,7 +87,35 @@ void BalloonBubble::paintEvent(QPaintEvent *)
         pointer.lineTo(m_pointerX + 8, body.bottom() - 1);
     }
     pointer.closeSubpath();
-    path = path.united(pointer);
+    return path.united(pointer);
+}
+
+QRectF BalloonBubble::bodyRect() const
+{
+    return m_pointerUp ? QRectF(0.5, PointerHeight + 0.5, width() - 1, height() - PointerHeight - 1)
+                       : QRectF(0.5, 0.5, width() - 1, height() - PointerHeight - 1);
+}
+
+void BalloonBubble::updateShape()
+{
+    // Without a compositing window manager the translucent corners would show as a black
+    // box; the mask cuts the window to the balloon itself, as the help character does.
+    QBitmap shape(size());
+    shape.fill(Qt::color0);
+    QPainter p(&shape);
+    p.setPen(QPen(Qt::color1, 1));
+    p.setBrush(Qt::color1);
+    p.drawPath(outline());
+    p.end();
+    setMask(shape);
+}
+
+void BalloonBubble::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF body = bodyRect();
+    const QPainterPath path = outline();
     p.setPen(QPen(QColor(90, 90, 90), 1));
     p.setBrush(m_background);
     p.drawPath(path);

@@ -3,6 +3,7 @@
 // shown while the pointer rests on the control and hidden after the tip's duration.
 #include "platform/BalloonTip.h"
 
+#include <QPainterPath>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
@@ -23,6 +24,9 @@ protected:
 
 private:
     QSize contentSize() const;
+    QPainterPath outline() const;
+    QRectF bodyRect() const;
+    void updateShape();
     int m_icon = 1;
     QString m_title, m_text;
     QColor m_textColor, m_background;
