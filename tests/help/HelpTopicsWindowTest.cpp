@@ -4,6 +4,7 @@
 #include "fakes/FakePlatform.h"
 #include "help/HelpScript.h"
 #include "platform/character/CharacterAgent.h"
+#include "platform/character/CharacterData.h"
 #include "platform/character/CharacterWindow.h"
 
 #include <QAction>
@@ -297,4 +298,40 @@ TEST(HelpTopicsPerformed, ASecondTopicCancelsTheFirstMidSentence)
     EXPECT_FALSE(started.contains("Hide"));
     EXPECT_TRUE(agent->isShown());
     EXPECT_TRUE(host != nullptr);
+}
+
+TEST_F(HelpTopics, TheCharacterStandsBesideWhatItExplainsAndClearOfTheStatusLine)
+{
+    const auto merlinData = CharacterData::load(QStringLiteral(PARLIVO_SOURCE_DIR "/assets/character/Merlin.json"));
+    ASSERT_NE(merlinData, nullptr);
+    const QSize frame = merlinData->size;
+    const HelpScripts scripts = HelpScripts::fromJson(shippedTopics());
+    const QHash<QString, QString> pointsAt = {
+        {"mnu_REC_OPTIONS", "Button13"}, {"mnuRecord", "cmdRecRecord"}, {"mnUConvert_t2s", "Text4"},
+        {"mnuPlay_recording", "Button4"}, {"mnuAdd_picture", "Button5"}, {"mnuAddVideo", "Button21"},
+        {"mnuAddText", "Button12"},       {"mnuOtherStuff", "Button20"}, {"mnuUplaoding", "Button2"},
+        {"mnuClipboard", "Button3"},      {"mnuPreview", "Button11"}};
+    auto area = [](const QRect &r) { return r.isEmpty() ? 0 : r.width() * r.height(); };
+    auto inWindow = [this](const char *name) {
+        QWidget *c = w->findChild<QWidget *>(QLatin1String(name));
+        return c ? QRect(c->mapTo(w.get(), QPoint(0, 0)), c->size()) : QRect();
+    };
+    const QRect status = inWindow("Text1");
+    for (const QString &name : MenuTopics + QStringList{"TellRulesOfTheRoad", "PublishingWarning"}) {
+        const HelpTopic *topic = scripts.topic(name);
+        ASSERT_NE(topic, nullptr) << name.toStdString();
+        QList<QPointF> offsets{topic->start};
+        for (const ScriptStep &step : topic->steps)
+            if (step.kind == ScriptStep::MoveOffset)
+                offsets << step.position;
+        const QRect control = pointsAt.contains(name) ? inWindow(qPrintable(pointsAt[name])) : QRect();
+        for (const QPointF &offset : offsets) {
+            SCOPED_TRACE(QStringLiteral("%1 at %2,%3").arg(name).arg(offset.x()).arg(offset.y()).toStdString());
+            const QRect at(qRound(offset.x() / 15), qRound(offset.y() / 15), frame.width(), frame.height());
+            EXPECT_LE(4 * area(at & control), area(control)) << "covers what it explains";
+            EXPECT_LE(4 * area(at & status), area(status));
+            if (name == "PublishingWarning")
+                EXPECT_FALSE(at.intersects(status)) << "the status line shows the upload's progress meanwhile";
+        }
+    }
 }

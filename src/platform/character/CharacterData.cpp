@@ -187,7 +187,11 @@ QStringList CharacterData::animationNames() const
 
 void CharacterData::render(QPainter &painter, const CharacterPose &pose, double clock) const
 {
-    const QTransform toPixels = QTransform::fromScale(size.width() / canvas.width(), size.height() / canvas.height());
+    // One scale for both directions, so the figure keeps its proportions in any frame;
+    // it stands centred on the frame's bottom edge.
+    const double scale = std::min(size.width() / canvas.width(), size.height() / canvas.height());
+    const QTransform toPixels = QTransform::fromScale(scale, scale)
+        * QTransform::fromTranslate((size.width() - canvas.width() * scale) / 2, size.height() - canvas.height() * scale);
     const QPointF rootPivot(canvas.width() / 2, canvas.height() * 0.96);
     auto local = [&pose](const QString &part, QPointF pivot) {
         QTransform t;
