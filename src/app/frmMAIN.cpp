@@ -617,14 +617,8 @@ void frmMAIN::placeOnScreen()
     if (!s)
         return;
     const QRect available = s->availableGeometry();
-    const double factor = fitScale(frameGeometry().size(), available);
-    if (factor < 1.0) {
-        scaleFixedLayout(this, factor);
-        fitCaptions(this);
-    }
     const QRect frame = frameGeometry();
-    const QPoint centre = available.contains(frame) ? frame.center() : available.center();
-    move(placeInside(frame.size(), centre, available) + (pos() - frame.topLeft()));
+    openInsideScreen(this, available.contains(frame) ? frame.center() : available.center());
 }
 
 void frmMAIN::firstFramePainted()
@@ -743,9 +737,10 @@ void frmMAIN::reportFailure(const QString &text)
 
 void frmMAIN::Label6_Click()
 {
+    // The steps take the focus again first, so hiding the intro hands it to them.
+    setIntroTabChain(false);
     Frame1->setVisible(false);
     Label7->setVisible(true);
-    setIntroTabChain(false);
 }
 
 void frmMAIN::setIntroTabChain(bool introShown)

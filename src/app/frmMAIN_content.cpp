@@ -3,6 +3,7 @@
 
 #include "content/OptionalElements.h"
 #include "content/frmviewer.h"
+#include "app/widgets/Fitting.h"
 
 #include <QPointer>
 #include <QTimer>
@@ -42,6 +43,7 @@ void frmMAIN::Button5_Click()
                                                  self->setStatus(text);
                                          },
                                          self);
+            openInsideScreen(state.viewer, self->frameGeometry().center());
         }
         state.viewer->show();
         state.viewer->raise();

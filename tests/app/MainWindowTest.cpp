@@ -421,3 +421,34 @@ TEST(MainWindowLifecycle, SigTermStyleCloseEmptiesFolders)
     w->close();
     EXPECT_FALSE(QFile::exists(f));
 }
+
+TEST_F(MainWindow, KeyboardStaysOnTheIntroAndOpensMenusAtTheControl)
+{
+    w->show();
+    QApplication::setActiveWindow(w.get());
+    w->Label6->setFocus();
+    const QSet<QString> introAndTitleRow = {"Label6", "Label23", "Image17", "Label16",
+                                            "Label17", "Label15", "Label11", "Label12"};
+    QSet<QString> reached;
+    for (int i = 0; i < 20; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        reached << QApplication::focusWidget()->objectName();
+    }
+    EXPECT_EQ(reached, introAndTitleRow);
+
+    // Space on "?" opens the help menu just below it, wherever the pointer is.
+    QCursor::setPos(w->mapToGlobal(QPoint(5, 500)));
+    w->Label15->setFocus();
+    QTest::keyClick(w->Label15, Qt::Key_Space);
+    ASSERT_TRUE(w->mnuHelp->isVisible());
+    const QPoint below = w->Label15->mapToGlobal(QPoint(0, w->Label15->height()));
+    EXPECT_NEAR(w->mnuHelp->y(), below.y(), 4);
+    EXPECT_TRUE(w->mnuHelp->geometry().left() <= below.x() && below.x() <= w->mnuHelp->geometry().right());
+    w->mnuHelp->close();
+
+    // After the start, Tab reaches the steps again.
+    QTest::keyClick(w->Label6, Qt::Key_Space);
+    w->Button13->setFocus();
+    QTest::keyClick(w->Button13, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), w->Button14);
+}

@@ -3,6 +3,10 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QFontMetrics>
+#include <QGuiApplication>
+#include <QPointer>
+#include <QScreen>
+#include <QTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -182,6 +186,38 @@ QPoint placeInside(QSize outer, QPoint centre, const QRect &available)
     const int maxX = std::max(available.left(), available.left() + available.width() - outer.width());
     const int maxY = std::max(available.top(), available.top() + available.height() - outer.height());
     return {std::clamp(x, available.left(), maxX), std::clamp(y, available.top(), maxY)};
+}
+
+void openInsideScreen(QWidget *window, QPoint centre)
+{
+    QScreen *screen = QGuiApplication::screenAt(centre);
+    if (!screen)
+        screen = window->screen();
+    if (!screen)
+        return;
+    const QRect available = screen->availableGeometry();
+    // The frame is not known before the window manager has framed the window: allow for
+    // a title bar and borders unless the window has none.
+    const bool framed = !(window->windowFlags() & Qt::FramelessWindowHint);
+    const QMargins frame = framed ? QMargins(4, 30, 4, 4) : QMargins();
+    const QSize outer = window->size().grownBy(frame);
+    const double factor = fitScale(outer, available);
+    if (factor < 1.0) {
+        scaleFixedLayout(window, factor);
+        fitCaptions(window);
+    }
+    const QSize fitted = window->size().grownBy(frame);
+    window->move(placeInside(fitted, centre, available) + QPoint(frame.left(), frame.top()));
+    if (!framed)
+        return;
+    QPointer<QWidget> guard(window);
+    QTimer::singleShot(400, window, [guard, available] {
+        if (!guard || !guard->isVisible())
+            return;
+        const QRect real = guard->frameGeometry();
+        if (!available.contains(real))
+            guard->move(placeInside(real.size(), real.center(), available) + (guard->pos() - real.topLeft()));
+    });
 }
 
 } // namespace parlivo

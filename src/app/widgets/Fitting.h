@@ -3,6 +3,7 @@
 // font (down to a readable floor) at which they show whole, drop-down lists open as wide
 // as their longest entry, and a window larger than the screen's free area is scaled down
 // and placed fully inside it.
+#include <QPoint>
 #include <QRect>
 
 class QComboBox;
@@ -29,5 +30,9 @@ void scaleFixedLayout(QWidget *window, double factor);
 // Where a window of the given outer size goes: centred on centre, but fully inside the
 // available area (at its top-left corner when it is larger still).
 QPoint placeInside(QSize outer, QPoint centre, const QRect &available);
+// Before a window is first shown: shrinks it if it would not fit the free area of the
+// screen at centre, and places it (its frame included) centred there but fully inside.
+// Once the window manager has framed it, its real frame is checked again.
+void openInsideScreen(QWidget *window, QPoint centre);
 
 } // namespace parlivo
