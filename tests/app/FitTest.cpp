@@ -118,10 +118,6 @@ TEST_P(Captions, ShowWholeInEveryPanel)
     notice.show();
     cut << cutTexts(&notice, "error");
     EXPECT_TRUE(cut.isEmpty()) << cut.join('\n').toStdString();
-    if (qEnvironmentVariableIsSet("FIT_DUMP"))
-        for (QWidget *c : w->findChildren<QWidget *>())
-            if (c->font().pointSizeF() < QApplication::font().pointSizeF() - 0.1)
-                printf("%s %.1f\n", qPrintable(c->objectName()), c->font().pointSizeF());
 }
 
 INSTANTIATE_TEST_SUITE_P(DesktopFont, Captions, ::testing::Values(1.0, 1.25));

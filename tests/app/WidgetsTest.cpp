@@ -48,6 +48,26 @@ TEST(BalloonTip, LeavingOrClickingHidesIt)
     EXPECT_FALSE(tip.isShowing());
 }
 
+TEST(BalloonTip, IsCutToItsShapeSoNoBoxShowsWithoutACompositor)
+{
+    QWidget window;
+    auto *button = new QPushButton("Stop", &window);
+    window.show();
+    QtBalloonTip tip;
+    tip.setToolTip(button, "To stop playing your\r\nmessage / audio file.", "Stop", 64, 1, 0, Qt::blue, Qt::yellow, -1,
+                   18000, 0);
+    tip.showTip();
+    QWidget *bubble = nullptr;
+    for (QWidget *top : QApplication::topLevelWidgets())
+        if (top->objectName() == "BalloonBubble" && top->isVisible())
+            bubble = top;
+    ASSERT_NE(bubble, nullptr);
+    const QRegion shape = bubble->mask();
+    EXPECT_TRUE(shape.contains(bubble->rect().center()));
+    for (QPoint corner : {QPoint(0, 0), QPoint(bubble->width() - 1, bubble->height() - 1)})
+        EXPECT_FALSE(shape.contains(corner));
+}
+
 TEST(ClickLabel, ClickSpaceAndEnterPressIt)
 {
     ClickLabel label("X");
