@@ -117,6 +117,13 @@ TEST_P(Captions, ShowWholeInEveryPanel)
     notice.setAttribute(Qt::WA_DeleteOnClose, false);
     notice.show();
     cut << cutTexts(&notice, "error");
+    // White on the notice's red: about 5.9:1, where dark text gave about 3:1.
+    EXPECT_EQ(notice.Label1->palette().color(QPalette::WindowText), QColor(Qt::white));
+    w->Button5->click();
+    if (auto *viewer = w->findChild<QWidget *>("frmviewer"))
+        cut << cutTexts(viewer, "viewer");
+    else
+        ADD_FAILURE() << "no picture viewer";
     EXPECT_TRUE(cut.isEmpty()) << cut.join('\n').toStdString();
 }
 
