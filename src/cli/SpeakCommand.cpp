@@ -18,13 +18,13 @@ namespace parlivo {
 namespace {
 
 constexpr const char *SpeakUsage =
-    "Usage: parlivo speak (--text TEXT | --file FILE) -o OUT [--captions VTT] [--voice ID] [--rate N]\n"
-    "                     [--pitch N] [--volume N]\n"
+    "Usage: parlivo speak (--text TEXT | --file FILE) -o OUT [--captions FILE.vtt] [--voice ID]\n"
+    "                     [--rate N] [--pitch N] [--volume N]\n"
     "       parlivo speak --list-voices\n"
     "\n"
     "Writes the text as speech to OUT; the format follows OUT's extension (wav, mp3, ogg, vox,\n"
     "au, aiff, flac; mp3 when there is none). --captions also writes the words, timed in OUT,\n"
-    "as WebVTT captions to VTT. --rate and --pitch take -10..10 (0 is normal), --volume 0..100\n"
+    "as WebVTT captions to FILE.vtt. --rate and --pitch take -10..10 (0 is normal), --volume 0..100\n"
     "(100 is full).\n";
 
 int usageError(const QString &message)
