@@ -51,7 +51,7 @@ QString cutText(QWidget *w)
         const int room = combo->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo).width();
         for (int i = 0; i < combo->count(); ++i) {
             const QString text = combo->itemText(i);
-            if (fm.horizontalAdvance(text) > combo->view()->minimumWidth() - 20)
+            if (fm.horizontalAdvance(text) > std::max(combo->width(), combo->view()->minimumWidth()) - 20)
                 return text + " (in the open list)";
             if (fm.horizontalAdvance(text) > room && combo->itemData(i, Qt::ToolTipRole).toString() != text)
                 return text + " (without a tool tip)";
