@@ -19,7 +19,8 @@ constexpr const char *Usage =
     "       parlivo speak (--text TEXT | --file FILE) -o OUT [--voice ID] [--rate N] [--pitch N] [--volume N]\n"
     "       parlivo speak --list-voices\n"
     "       parlivo publish [--audio FILE] [--picture FILE] [--text TEXT] [--link URL]\n"
-    "                       [--background-sound FILE] [--video FILE]\n"
+    "                       [--background-sound FILE] [--video FILE] [--passphrase-file FILE]\n"
+    "       parlivo check [--passphrase-file FILE]\n"
     "\n"
     "Without a command, opens the Parlivo window.\n";
 
@@ -33,6 +34,8 @@ int runSubcommand(int argc, char **argv)
         return parlivo::runRecordCommand(rest);
     if (name == QLatin1String("speak"))
         return parlivo::runSpeakCommand(rest);
+    if (name == QLatin1String("check"))
+        return parlivo::runCheckCommand(rest);
     return parlivo::runPublishCommand(rest);
 }
 
@@ -42,7 +45,7 @@ int main(int argc, char **argv)
 {
     if (argc > 1) {
         const QByteArray first(argv[1]);
-        if (first == "record" || first == "speak" || first == "publish")
+        if (first == "record" || first == "speak" || first == "publish" || first == "check")
             return runSubcommand(argc, argv);
     }
 

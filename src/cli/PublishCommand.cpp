@@ -63,7 +63,10 @@ int runPublishCommand(const QStringList &arguments)
     const QCommandLineOption video(QStringLiteral("video"),
                                    QStringLiteral("A video clip: AVI, FLV, MOV, MPG, MPEG, SWF or WMV."),
                                    QStringLiteral("FILE"));
-    parser.addOptions({audio, picture, text, link, background, video});
+    const QCommandLineOption passphraseFile(QStringLiteral("passphrase-file"),
+                                            QStringLiteral("Read the identity file's passphrase from FILE."),
+                                            QStringLiteral("FILE"));
+    parser.addOptions({audio, picture, text, link, background, video, passphraseFile});
     QStringList all{QStringLiteral("parlivo publish")};
     all += arguments;
     if (!parser.parse(all))
@@ -110,6 +113,13 @@ int runPublishCommand(const QStringList &arguments)
     if (!config.problem().isEmpty())
         return fail(config.problem());
 
+    QString passphrase;
+    if (parser.isSet(passphraseFile)) {
+        QString error;
+        if (!readPassphraseFile(parser.value(passphraseFile), &passphrase, &error))
+            return fail(error);
+    }
+
     QTemporaryDir outgoing;
     if (!outgoing.isValid())
         return fail(QStringLiteral("no folder could be made for the outgoing files: ") + outgoing.errorString());
@@ -131,6 +141,7 @@ int runPublishCommand(const QStringList &arguments)
     const bool progress = ::isatty(STDERR_FILENO);
     int exitCode = 1;
     PublishRun run;
+    run.setPassphrase(passphrase);
     QObject::connect(client.get(), &SftpClient::Connected, &run, &PublishRun::onConnected);
     QObject::connect(client.get(), &SftpClient::Done, &run, &PublishRun::onDone);
     QObject::connect(client.get(), &SftpClient::StateChanged, &run, [&] {
