@@ -16,6 +16,7 @@ struct Attempt
 {
     Outcome outcome;
     QString hostKeyNote, loginMethod;
+    QStringList states;
 };
 
 class OwnServer : public ::testing::Test
@@ -52,7 +53,10 @@ protected:
         c.setUseAgent(false);
         c.setKnownHostsFile(file("known_hosts", pattern.toLatin1() + ' ' + hostKey + '\n'));
         setup(c);
-        Attempt a{connectTo(c), c.hostKeyNote(), c.loginMethod()};
+        QStringList states;
+        QObject::connect(&c, &SftpClient::StateChanged, [&] { states << c.stateText(); });
+        Attempt a{connectTo(c), c.hostKeyNote(), c.loginMethod(), {}};
+        a.states = states;
         c.disconnectFromServer();
         waitFor([&] { return !c.isBusy(); }, 5000);
         return a;
@@ -151,6 +155,7 @@ TEST_F(OwnServer, LogsInWithTheAgentTheIdentityFileOrThePasswordAndSaysWhich)
     });
     EXPECT_EQ(a.outcome.code, 0) << a.outcome.text.toStdString();
     EXPECT_TRUE(a.loginMethod.startsWith("the ssh-agent key")) << a.loginMethod.toStdString();
+    EXPECT_TRUE(a.states.contains("Logged in to " + server.host + " with " + a.loginMethod)) << "shown in the status line";
     qputenv("SSH_AUTH_SOCK", savedSocket);
     agent.kill();
     agent.waitForFinished(3000);
