@@ -54,6 +54,7 @@ struct frmMAIN::RecordingState
     // What a failed start or save puts back.
     bool previousRecorded = false;
     QString previousRecording;
+    SpokenCaptions previousCaptions;
     QString previousFileName;
 };
 
@@ -153,14 +154,18 @@ void frmMAIN::cmdRecRecord_Click()
     rs.previousRecorded = draft.i_recorded;
     rs.previousRecording = draft.my_recording;
     rs.previousFileName = txtRecFilename->text();
+    rs.previousCaptions = draft.my_captions;
     auto restore = [&] {
         draft.i_recorded = rs.previousRecorded;
         draft.my_recording = rs.previousRecording;
+        draft.my_captions = rs.previousCaptions;
         if (txtRecFilename->text() != rs.previousFileName)
             txtRecFilename->setText(rs.previousFileName);
     };
 
     draft.i_recorded = true;
+    // The words of a converted text are not what this recording says.
+    draft.my_captions = {};
     draft.my_time2 = 0;
     cmdAudioStop_Click();
     // The user's own MP3 is never recorded over: the recording gets a working file of its own.
@@ -222,6 +227,7 @@ void frmMAIN::cmdRecStop_Click()
         // The earlier file, if any, is still in place: the draft goes back to it.
         draft.i_recorded = rs.previousRecorded;
         draft.my_recording = rs.previousRecording;
+        draft.my_captions = rs.previousCaptions;
         if (rs.previousFileName != txtRecFilename->text() && rs.previousFileName == rs.chosenFile)
             txtRecFilename->setText(rs.previousFileName);
         setStatus(recordingNotSavedText(saveError));
@@ -291,6 +297,7 @@ void frmMAIN::Button6_Click()
                                         self->txtRecFilename->setText(path);
                                         self->draft.my_recording = path;
                                         self->draft.i_recorded = true;
+                                        self->draft.my_captions = {};
                                         self->recording->chosenFile = path;
                                     });
 }
