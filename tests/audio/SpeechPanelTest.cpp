@@ -1,6 +1,7 @@
 // The text-to-speech panel of the main window against a fake speech component: the
 // lists it fills, the calls it makes in which order, and what reaches the draft.
 #include "fakes/FakePlatform.h"
+#include "fakes/UserInput.h"
 #include "audio/SpeechText.h"
 
 #include <QComboBox>
@@ -225,7 +226,8 @@ TEST_F(SpeechPanelTest, AVoiceChangeWaitsForTheNextPlayOrConvert)
     auto w = fake.makeWindow();
     FakeSpeechEngine *atStart = fake.lastSpeech;
     const QStringList before = atStart->calls;
-    w->Combo2->setCurrentIndex(1);
+    parlivo::test::chooseInCombo(w->Combo2, 1);
+    ASSERT_EQ(w->Combo2->currentIndex(), 1);
     EXPECT_EQ(atStart->calls, before);
     EXPECT_EQ(atStart->voice, 0);
     w->Button16_Click();
