@@ -43,6 +43,8 @@ class frmMAIN : public QWidget
 public:
     // appFolder: the application folder (templates, pictures, Temp/, Quillbox/).
     frmMAIN(Platform &platform, const QString &appFolder, QWidget *parent = nullptr);
+    // The working folders elsewhere than in the application folder.
+    frmMAIN(Platform &platform, const WorkingFolders &folders, QWidget *parent = nullptr);
     ~frmMAIN() override;
 
     // Start-up after construction: the quick steps run at once, the steps that wait on
