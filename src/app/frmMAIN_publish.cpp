@@ -43,9 +43,9 @@ struct frmMAIN::PublishState
 {
     PublishRun run;
     // The connection check (Ctrl+click on the upload button) has a client of its own, so it
-    // never meets a publication's notifications.
-    ConnectionCheck check;
+    // never meets a publication's notifications. The check goes first when the window does.
     std::unique_ptr<SftpClient> checkClient;
+    ConnectionCheck check;
     PublishConfig config;
     // What the publication changed in the draft, put back when it fails.
     QString pictureBefore, pageBefore;
