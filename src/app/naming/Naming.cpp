@@ -42,9 +42,9 @@ QString MessageBaseName(qint64 serial, const QString &stamp)
     return QStringLiteral("PVD82_") + DriveSerialText(serial) + QLatin1Char('_') + stamp;
 }
 
-QString AudioWorkingFile(const QString &appFolder, qint64 serial, const QString &stamp)
+QString AudioWorkingFile(const QString &workingBase, qint64 serial, const QString &stamp)
 {
-    return appFolder + QStringLiteral("/Temp/") + DriveSerialText(serial) + QLatin1Char('_') + stamp
+    return workingBase + QStringLiteral("/Temp/") + DriveSerialText(serial) + QLatin1Char('_') + stamp
            + QStringLiteral(".mp3");
 }
 

@@ -24,7 +24,8 @@ QString DriveSerialText(qint64 serial);
 // "PVD82_" + serial + "_" + stamp.
 QString MessageBaseName(qint64 serial, const QString &stamp);
 
-// appFolder + "/Temp/" + serial + "_" + stamp + ".mp3".
-QString AudioWorkingFile(const QString &appFolder, qint64 serial, const QString &stamp);
+// workingBase + "/Temp/" + serial + "_" + stamp + ".mp3"; workingBase is the folder that
+// holds the working folders (the application folder unless that cannot be written).
+QString AudioWorkingFile(const QString &workingBase, qint64 serial, const QString &stamp);
 
 } // namespace parlivo
