@@ -4,6 +4,7 @@
 #include "app/dialogs/frmError.h"
 #include "app/model/MessageDraft.h"
 #include "fakes/FakePlatform.h"
+#include "fakes/MediaSamples.h"
 #include "platform/Factories.h"
 #include "platform/audio/Mp3Encoder.h"
 #include "publish/LinkDelivery.h"
@@ -164,7 +165,7 @@ protected:
         w->draft.my_link = "www.example.org/news?a=1&b=2";
         w->draft.my_background_wav = fp.appFolder() + "/tada.wav";
         w->draft.wants_backsound = true;
-        w->draft.my_video = fp.plant("mine/clip.mov", QByteArray(200000, 'v'));
+        w->draft.my_video = fp.plant("mine/clip.mov", test::sampleVideo("MOV", 200000));
         w->draft.wants_video = true;
         w->draft.what_format = "MOV";
     }

@@ -4,6 +4,7 @@
 #include "app/dialogs/frmError.h"
 #include "app/model/MessageDraft.h"
 #include "fakes/FakePlatform.h"
+#include "fakes/MediaSamples.h"
 
 #include <QDir>
 #include <QFile>
@@ -102,18 +103,18 @@ protected:
         QDir().mkpath(QFileInfo(rec).absolutePath());
         QFile f(rec);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("ID3 fake mp3");
+        f.write(test::sampleMp3());
         f.close();
         w->draft.i_recorded = true;
         w->draft.my_recording = rec;
-        my_picture = fp.plant("mine/holiday.jpg", "JPEGDATA");
+        my_picture = fp.plant("mine/holiday.jpg", test::samplePicture());
         wants_picture = true;
         w->draft.my_text_message = "Tom & <Jerry>";
         w->draft.wants_link = true;
         w->draft.my_link = "example.com/x?a=1&b=2";
-        w->draft.my_background_wav = fp.plant("mine/birds.wav", "RIFFWAVE");
+        w->draft.my_background_wav = fp.plant("mine/birds.wav", test::sampleWav());
         w->draft.wants_backsound = true;
-        w->draft.my_video = fp.plant("mine/clip.mov", "MOOV");
+        w->draft.my_video = fp.plant("mine/clip.mov", test::sampleVideo("MOV"));
         w->draft.wants_video = true;
         w->draft.what_format = "MOV";
     }
@@ -183,7 +184,7 @@ TEST_F(Publishing, ASuccessfulPublicationEndsReadyForTheLinkStep)
     EXPECT_EQ(quillboxFiles(), (QStringList{base + ".gif", base + ".htm", base + ".mov", base + ".mp3", base + ".wav"}));
     QFile pic(quillbox() + base + ".gif");
     ASSERT_TRUE(pic.open(QIODevice::ReadOnly));
-    EXPECT_EQ(pic.readAll(), "JPEGDATA");
+    EXPECT_EQ(pic.readAll(), test::samplePicture());
     EXPECT_EQ(my_picture, base + ".gif");
 
     QFile page(quillbox() + base + ".htm");

@@ -20,6 +20,7 @@ public:
     {
         m_requestGeneration = generation;
         m_serial = serial;
+        m_server = s.host + QLatin1Char(':') + QString::number(s.port) + QLatin1Char(':') + s.user;
         m_session = makeSession();
         QString error;
         const int rc = m_session->open(s, &error);
@@ -50,7 +51,7 @@ public:
             Q_EMIT done(m_serial, SftpLocalFileError, error);
             return;
         }
-        SftpUploadJob job(remote, std::move(files));
+        SftpUploadJob job(remote, std::move(files), m_server);
         // A new stage or file shows at once; the percentage a few times a second.
         QString lastText;
         auto lastStage = SftpUploadJob::Stage::Stopping;
@@ -91,7 +92,9 @@ public:
             m_session.reset();
             Q_EMIT stateChanged(m_serial, SftpQtClient::Disconnected, QStringLiteral("Disconnected from server"));
         } else {
-            Q_EMIT stateChanged(m_serial, SftpQtClient::Ready, QStringLiteral("Upload failed"));
+            Q_EMIT stateChanged(m_serial, SftpQtClient::Ready,
+                                rc == SftpNameConflict ? QStringLiteral("The name is taken on the server")
+                                                       : QStringLiteral("Upload failed"));
         }
         Q_EMIT done(m_serial, rc, error);
     }
@@ -128,6 +131,7 @@ private:
     std::shared_ptr<std::atomic<int>> m_generation;
     int m_requestGeneration = 0;
     int m_serial = 0;
+    QString m_server;   // the server and account, as the upload record tells them apart
     std::unique_ptr<SshSession> m_session;
 };
 

@@ -3,6 +3,7 @@
 // server's identity, log in, then run upload jobs over a file-transfer channel. Every wait is
 // sliced so that a cancel request or a stalled server is noticed within a fraction of a second.
 #include <QString>
+#include <QStringList>
 #include <chrono>
 #include <functional>
 
@@ -54,6 +55,8 @@ private:
     int waitSocket(Clock::time_point deadline, QString *error, const QString &what, bool honourCancel = true);
     int connectSocket(const SshSettings &s, Clock::time_point deadline, QString *error);
     int openChannel(QString *error);
+    // The host key types the server offers, read from its greeting on a connection of its own.
+    QStringList offeredHostKeyTypes(const SshSettings &s, Clock::time_point deadline);
     void closeChannel(Clock::time_point deadline);
     QString libraryError() const;
 
