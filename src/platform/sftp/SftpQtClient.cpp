@@ -169,12 +169,12 @@ SftpQtClient::SftpQtClient(QObject *parent)
 
 SftpQtClient::~SftpQtClient()
 {
-    // Calls off whatever runs; the worker gives up within a second and a half.
+    // Calls off whatever runs; the worker gives up within three seconds.
     m_cancelGeneration->fetch_add(1);
     QPointer<SftpWorker> worker = m_worker;
     QMetaObject::invokeMethod(m_worker, [worker] { if (worker) worker->closeSession(); }, Qt::QueuedConnection);
     m_thread->quit();
-    if (m_thread->wait(3000)) {
+    if (m_thread->wait(4000)) {
         delete m_thread;
     } else {
         // Never destroy a thread that still runs: it is left to end on its own.

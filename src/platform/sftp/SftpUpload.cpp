@@ -646,6 +646,26 @@ void SftpUploadJob::abort(int code, const QString &text)
     fail(code, text);
 }
 
+void SftpUploadJob::dropUnsent(const QByteArray &out, qsizetype from)
+{
+    for (qsizetype pos = from; pos + 9 <= out.size();) {
+        const quint32 n = qFromBigEndian<quint32>(out.constData() + pos);
+        const quint32 id = qFromBigEndian<quint32>(out.constData() + pos + 5);
+        const auto it = m_pending.find(id);
+        if (quint8(out.at(pos + 4)) != FXP_INIT && it != m_pending.end()) {
+            const Pending &p = it->second;
+            if (p.kind == Req::Write) {
+                --m_entries[p.entry].pendingWrites;
+                --m_writesInFlight;
+            }
+            m_pending.erase(it);
+        }
+        pos += 4 + qsizetype(n);
+    }
+    if (m_phase == Phase::Cleanup && m_cleanupSent && m_pending.empty() && sweepSettled())
+        finish();
+}
+
 void SftpUploadJob::startCleanup()
 {
     m_phase = Phase::Cleanup;

@@ -90,6 +90,10 @@ public:
 
     // Stops where it stands: open files are closed, temporary files removed, then finished.
     void abort(int code, const QString &text);
+    // The requests in out[from...] will never be sent (a cancel cut them off, so that the clean-up
+    // does not queue behind megabytes of data): no answer is waited for. `from` must be where a
+    // request begins.
+    void dropUnsent(const QByteArray &out, qsizetype from);
 
     bool finished() const { return m_phase == Phase::Finished; }
     int errorCode() const { return m_error; }

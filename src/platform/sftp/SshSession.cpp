@@ -438,8 +438,18 @@ int SshSession::run(SftpUploadJob &job, QString *error)
         if (!cancelNoted && m_cancelled()) {
             cancelNoted = true;
             job.abort(SftpCancelled, QStringLiteral("The upload was cancelled."));
+            // Whatever is not yet on its way is not sent: the requests that remove the temporary
+            // files would wait behind it. What the library may already hold (one channel packet,
+            // well under the margin) and the request it belongs to are finished; the rest goes.
+            qsizetype boundary = 0;
+            while (boundary < outPos + 256 * 1024 && boundary + 4 <= out.size())
+                boundary += 4 + qsizetype(qFromBigEndian<quint32>(out.constData() + boundary));
+            if (boundary < out.size()) {
+                job.dropUnsent(out, boundary);
+                out.truncate(boundary);
+            }
             // A short grace for removing the temporary files; the connection goes regardless.
-            cancelDeadline = Clock::now() + std::chrono::milliseconds(1200);
+            cancelDeadline = Clock::now() + std::chrono::milliseconds(2500);
         }
         if (cancelNoted && Clock::now() >= cancelDeadline)
             break;
