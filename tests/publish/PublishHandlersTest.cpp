@@ -295,10 +295,19 @@ TEST_F(Publishing, UploadFailuresAreReportedAndKeepTheDraft)
     EXPECT_TRUE(web.requests.isEmpty());
 }
 
-TEST_F(Publishing, AFileThatCannotBeCopiedStopsBeforeAnythingIsUploaded)
+TEST_F(Publishing, AFileThatCannotBeCopiedOrIsNotWhatItSaysStopsBeforeAnythingIsUploaded)
 {
+    const auto overwrite = [](const QString &path, const QByteArray &data) {
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(data);
+        return path;
+    };
     struct Case { const char *name; std::function<QString()> spoil; };
     const Case cases[] = {
+        {"text as the recording", [&] { return overwrite(w->txtRecFilename->text(), "Meet at 10 - Anna"); }},
+        {"a sound as the picture", [&] { return overwrite(my_picture, test::sampleMp3()); }},
+        {"a program as the video", [&] { return overwrite(w->draft.my_video, "MZ\x90" + QByteArray(5000, '\0')); }},
         {"recording", [this] { QFile::remove(w->txtRecFilename->text()); return w->txtRecFilename->text(); }},
         {"picture", [] { QFile::remove(my_picture); return my_picture; }},
         {"background sound", [this] { QFile::remove(w->draft.my_background_wav); return w->draft.my_background_wav; }},
