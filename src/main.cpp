@@ -16,10 +16,11 @@ namespace {
 constexpr const char *Usage =
     "Usage: parlivo [options]\n"
     "       parlivo record --seconds N -o FILE.mp3 [--device NAME] | --list-devices\n"
-    "       parlivo speak (--text TEXT | --file FILE) -o OUT [--voice ID] [--rate N] [--pitch N] [--volume N]\n"
+    "       parlivo speak (--text TEXT | --file FILE) -o OUT [--captions FILE.vtt] [--voice ID] [--rate N]\n"
+    "                     [--pitch N] [--volume N]\n"
     "       parlivo speak --list-voices\n"
     "       parlivo publish [--audio FILE] [--picture FILE] [--text TEXT] [--link URL]\n"
-    "                       [--background-sound FILE] [--video FILE]\n"
+    "                       [--background-sound FILE] [--video FILE] [--captions FILE.vtt]\n"
     "\n"
     "Without a command, opens the Parlivo window.\n";
 

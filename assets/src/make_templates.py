@@ -28,6 +28,8 @@ audio,video{width:100%;max-width:100%}
 video{border-radius:.6rem;background:#000}
 .text{font-size:1.15rem;margin:1.2rem .3rem;white-space:pre-wrap;overflow-wrap:anywhere}
 .link a{overflow-wrap:anywhere}
+.caption{min-height:1.6em;margin:.6rem 0 0;font-size:1.2rem;font-weight:600;color:#28466d}
+details{margin-top:.6rem;text-align:left}summary{cursor:pointer;color:#1f5fa8;text-align:center}
 a{color:#1f5fa8}
 a:focus-visible,button:focus-visible{outline:3px solid #e08a00;outline-offset:2px}
 button{font:inherit;color:#fff;background:#28466d;border:0;border-radius:2rem;padding:.55rem 1.2rem;cursor:pointer}
@@ -45,6 +47,10 @@ footer{text-align:center;font-size:.85rem;color:#6a6878;margin-top:1.2rem}
 <section id="voice" aria-labelledby="voice-h">
 <h2 id="voice-h">Listen to the message</h2>
 <audio id="message" controls preload="none" src="intro.mp3">Your browser cannot play this sound: <a href="intro.mp3">download the message</a>.</audio>
+<div id="words" data-captions="MY_CAPTIONS.vtt">
+<p class="caption" id="caption"></p>
+<details><summary>Read the message</summary><p class="text" id="transcript">MYTRANSCRIPT</p></details>
+</div>
 </section>
 '''
 video = '''<section id="film" aria-labelledby="film-h">
@@ -90,6 +96,29 @@ tail = '''<p class="text" id="text">MYTEXTMESSAGE</p>
   b.preload = "auto";
   var p = b.play();
   if (p && p.catch) p.catch(function () { shown(false); });
+})();
+</script>
+<script>
+(function () {
+  // An audio element shows no captions itself: its track drives the line under the player.
+  var d = document, w = d.getElementById("words"), m = d.getElementById("message");
+  var src = w.getAttribute("data-captions");
+  if (src === "MY_CAPTIONS" + ".vtt") { w.hidden = true; return; }
+  var line = d.getElementById("caption"), el = d.createElement("track");
+  el.kind = "captions";
+  el.label = "Captions";
+  el.src = src;
+  m.appendChild(el);
+  var t = el.track;
+  t.mode = "hidden";
+  t.addEventListener("cuechange", function () {
+    line.textContent = "";
+    for (var i = 0; t.activeCues && i < t.activeCues.length; i++) {
+      if (i) line.appendChild(d.createTextNode(" "));
+      line.appendChild(t.activeCues[i].getCueAsHTML());
+    }
+  });
+  el.addEventListener("error", function () { line.hidden = true; });
 })();
 </script>
 </body>

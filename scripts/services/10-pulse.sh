@@ -1,6 +1,7 @@
 # A private PulseAudio for the tests: a null sink that swallows playback and, as the
-# "microphone", a source remapped from that sink's monitor (Qt hides monitor sources).
-# Whatever is played into the sink is therefore recorded by the program. Sourced by ./dev;
+# default "microphone", a source remapped from that sink's monitor. Whatever is played
+# into the sink is therefore recorded by the program. Two more inputs stand for the
+# other microphones a machine may have: one hears a steady 880 Hz tone, one silence. Sourced by ./dev;
 # exports PULSE_SERVER for the clients and PARLIVO_PULSE=1 so the tests that need a
 # server run (the others skip). Everything the daemon writes stays under the runtime folder.
 pulse_for="test"
@@ -37,6 +38,8 @@ EOF
 load-module module-native-protocol-unix auth-anonymous=1 socket=$PULSE_DIR/runtime/native
 load-module module-null-sink sink_name=parlivo_out rate=44100 channels=1 sink_properties=device.description=Parlivo-Speaker
 load-module module-remap-source source_name=parlivo_mic master=parlivo_out.monitor channels=1 source_properties=device.description=Parlivo-Microphone
+load-module module-sine-source source_name=parlivo_tone rate=44100 frequency=880 source_properties=device.description=Parlivo-Tone
+load-module module-null-source source_name=parlivo_silence rate=44100 channels=1 description=Parlivo-Silence
 set-default-sink parlivo_out
 set-default-source parlivo_mic
 EOF

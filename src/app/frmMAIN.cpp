@@ -594,6 +594,8 @@ void frmMAIN::runDeferredLoad()
     }
     // Steps 6 and 7: without a recording device only the device and source lists are
     // skipped; the character and the voices are what such a user needs most.
+    // The recorder is heard from even without a device: one plugged in later is listed.
+    connectRecorder();
     if (AudioRecord && AudioRecord->deviceCount() >= 1)
         setupRecording();
     loadHelpCharacter();   // step 8

@@ -168,6 +168,7 @@ public Q_SLOTS:
     void cmdAudioStop_Click();
     void Button6_Click();
     void cmbSrcInput_Click(int index);
+    void AudioRecord_SourcesChanged();
     void sldrVolumeInp_Change(int value);
     void SMAudioPlayAndRecordX1_Time(int index);
     void SMAudioPlayAndRecordX1_Error(int index, int code, const QString &message);
@@ -246,6 +247,9 @@ private:
 
     // Area set-up called from the load (each defined in its area's file).
     void setupRecording();       // devices, sources, volume
+    void connectRecorder();
+    void fillRecordingLists();   // devices, then sources
+    void fillSourceList();       // sources and the volume
     void setupRecordingPanel();  // signal wiring of the recording controls
     void loadHelpCharacter();
     void setupSpeech();

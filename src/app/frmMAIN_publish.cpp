@@ -70,6 +70,8 @@ MessageInputs inputsOf(const frmMAIN &w)
     in.wants_video = w.draft.wants_video;
     in.my_video = w.draft.my_video;
     in.what_format = w.draft.what_format;
+    in.captions = w.draft.my_captions.webVtt;
+    in.transcript = w.draft.my_captions.transcript;
     return in;
 }
 

@@ -49,11 +49,13 @@ struct frmMAIN::RecordingState
     bool running = false;              // a recording is in progress
     bool recorderConnected = false;
     bool monitoring = false;
+    bool sourceChosen = false;         // the user picked a record source
     QString chosenFile;                // an MP3 the user picked: never recorded over
     QByteArray block;                  // the block between recorder and file writer
     // What a failed start or save puts back.
     bool previousRecorded = false;
     QString previousRecording;
+    SpokenCaptions previousCaptions;
     QString previousFileName;
 };
 
@@ -78,65 +80,89 @@ void frmMAIN::setupRecordingPanel()
 }
 
 // The recorder's notifications, wired once it exists (it is made during the deferred load).
-static void connectRecorder(frmMAIN *w)
+void frmMAIN::connectRecorder()
 {
-    if (!w->recording || w->recording->recorderConnected || !w->AudioRecord)
+    if (!recording || recording->recorderConnected || !AudioRecord)
         return;
-    w->recording->recorderConnected = true;
-    QObject::connect(w->AudioRecord.get(), &AudioRecorder::EndArrayRecord, w, &frmMAIN::AudioRecord_EndArrayRecord);
-    QObject::connect(w->AudioRecord.get(), &AudioRecorder::levelChanged, w->levelMeter, &LevelMeter::setLevel);
+    recording->recorderConnected = true;
+    connect(AudioRecord.get(), &AudioRecorder::EndArrayRecord, this, &frmMAIN::AudioRecord_EndArrayRecord);
+    connect(AudioRecord.get(), &AudioRecorder::levelChanged, levelMeter, &LevelMeter::setLevel);
+    connect(AudioRecord.get(), &AudioRecorder::sourcesChanged, this, &frmMAIN::AudioRecord_SourcesChanged);
 }
 
 void frmMAIN::setupRecording()
 {
     if (!AudioRecord)
         return;
-    connectRecorder(this);
+    connectRecorder();
+    fillRecordingLists();
+    if (Frame2->isVisible() && !recording->monitoring) {
+        recording->monitoring = true;
+        AudioRecord->setMonitoring(true);
+    }
+}
+
+void frmMAIN::fillRecordingLists()
+{
     AudioRecorder &rec = *AudioRecord;
     const int n = rec.deviceCount();
 
     // Device list: n + 1 device numbers are asked, as the recorder has always been driven.
-    int d = rec.defaultDevice();
-    cmbDevInput->clear();
-    for (int i = 0; i <= n; ++i) {
-        rec.selectDevice(i);
-        if (rec.isInputDevice() != 0)
-            cmbDevInput->addItem(rec.deviceName(), i);
-    }
-    const int last = cmbDevInput->count() - 1;
-    if (last > d)
-        d = last;
-    rec.selectDevice(d);
-    cmbDevInput->setCurrentIndex(d);
-
-    // Source list of the chosen device.
-    cmbSrcInput->clear();
-    const int m = rec.highestSourceNumber();
-    if (m >= 0) {
-        int s = rec.currentSource();
-        for (int j = 0; j <= m; ++j) {
-            rec.selectSource(j);
-            cmbSrcInput->addItem(rec.sourceName());
-            if (rec.sourceIsActive())
-                s = j;
+    const int d = rec.defaultDevice();
+    {
+        const QSignalBlocker block(cmbDevInput);
+        cmbDevInput->clear();
+        for (int i = 0; i <= n; ++i) {
+            rec.selectDevice(i);
+            if (rec.isInputDevice() != 0)
+                cmbDevInput->addItem(rec.deviceName(), i);
         }
-        rec.selectSource(s);
-        cmbSrcInput->setCurrentIndex(s);
+        // The default input records. Letting the last listed device win instead picked,
+        // from a list of every capture input in no meaningful order, whichever came last.
+        rec.selectDevice(d);
+        cmbDevInput->setCurrentIndex(cmbDevInput->findData(d));
+    }
+    fillSourceList();
+}
+
+void frmMAIN::fillSourceList()
+{
+    AudioRecorder &rec = *AudioRecord;
+    {
+        const QSignalBlocker block(cmbSrcInput);
+        cmbSrcInput->clear();
+        const int m = rec.highestSourceNumber();
+        if (m >= 0) {
+            int s = rec.currentSource();
+            for (int j = 0; j <= m; ++j) {
+                rec.selectSource(j);
+                cmbSrcInput->addItem(rec.sourceName());
+                if (rec.sourceIsActive())
+                    s = j;
+            }
+            rec.selectSource(s);
+            cmbSrcInput->setCurrentIndex(s);
+        }
     }
     rec.selectSource(cmbSrcInput->currentIndex());
 
     // The slider shows the server's volume on the recorder's own scale; showing it is
     // not a change by the user, so nothing is written back.
-    {
-        const QSignalBlocker block(sldrVolumeInp);
-        sldrVolumeInp->setRange(0, rec.volumeMaximum());
-        sldrVolumeInp->setValue(rec.volume());
-    }
+    const QSignalBlocker block(sldrVolumeInp);
+    sldrVolumeInp->setRange(0, rec.volumeMaximum());
+    sldrVolumeInp->setValue(rec.volume());
+}
 
-    if (Frame2->isVisible() && !recording->monitoring) {
-        recording->monitoring = true;
-        rec.setMonitoring(true);
-    }
+void frmMAIN::AudioRecord_SourcesChanged()
+{
+    if (!AudioRecord || !recording)
+        return;
+    // Until the user has chosen, the default input records, wherever it moves; a choice
+    // stays while its input is there.
+    if (recording->sourceChosen)
+        fillSourceList();
+    else
+        fillRecordingLists();
 }
 
 void frmMAIN::cmdRecRecord_Click()
@@ -148,19 +174,23 @@ void frmMAIN::cmdRecRecord_Click()
         setStatus(recordingNotStartedText(QStringLiteral("no recording device is available")));
         return;
     }
-    connectRecorder(this);
+    connectRecorder();
 
     rs.previousRecorded = draft.i_recorded;
     rs.previousRecording = draft.my_recording;
     rs.previousFileName = txtRecFilename->text();
+    rs.previousCaptions = draft.my_captions;
     auto restore = [&] {
         draft.i_recorded = rs.previousRecorded;
         draft.my_recording = rs.previousRecording;
+        draft.my_captions = rs.previousCaptions;
         if (txtRecFilename->text() != rs.previousFileName)
             txtRecFilename->setText(rs.previousFileName);
     };
 
     draft.i_recorded = true;
+    // The words of a converted text are not what this recording says.
+    draft.my_captions = {};
     draft.my_time2 = 0;
     cmdAudioStop_Click();
     // The user's own MP3 is never recorded over: the recording gets a working file of its own.
@@ -222,6 +252,7 @@ void frmMAIN::cmdRecStop_Click()
         // The earlier file, if any, is still in place: the draft goes back to it.
         draft.i_recorded = rs.previousRecorded;
         draft.my_recording = rs.previousRecording;
+        draft.my_captions = rs.previousCaptions;
         if (rs.previousFileName != txtRecFilename->text() && rs.previousFileName == rs.chosenFile)
             txtRecFilename->setText(rs.previousFileName);
         setStatus(recordingNotSavedText(saveError));
@@ -291,6 +322,7 @@ void frmMAIN::Button6_Click()
                                         self->txtRecFilename->setText(path);
                                         self->draft.my_recording = path;
                                         self->draft.i_recorded = true;
+                                        self->draft.my_captions = {};
                                         self->recording->chosenFile = path;
                                     });
 }
@@ -301,6 +333,7 @@ void frmMAIN::cmbSrcInput_Click(int index)
         return;
     AudioRecord->selectSource(index);
     AudioRecord->makeSourceActive(true);
+    recording->sourceChosen = true;
     sldrVolumeInp->setValue(AudioRecord->volume());
 }
 

@@ -1,6 +1,7 @@
 // Text to speech: voices, speaking aloud with the spoken word marked, conversion to the message's audio.
 #include "frmMAIN.h"
 
+#include "audio/Captions.h"
 #include "audio/SpeechText.h"
 
 #include <QAbstractItemView>
@@ -11,12 +12,17 @@
 #include <QScrollBar>
 #include <QTextCursor>
 
+#include <utility>
+
 namespace parlivo {
 
 struct frmMAIN::SpeechState
 {
     // The text handed to the component now held in tts; its word positions index it.
     QString spokenText;
+    // The conversion's text as the field showed it, and its captions once timed.
+    QString convertedText;
+    SpokenCaptions timedCaptions;
 };
 
 namespace {
@@ -36,11 +42,18 @@ std::unique_ptr<SpeechEngine> createSpeechComponent(frmMAIN &w)
     QObject::connect(e, &SpeechEngine::OnTTSStart, &w, &frmMAIN::tts_OnTTSStart);
     QObject::connect(e, &SpeechEngine::OnTTSWord, &w, &frmMAIN::tts_OnTTSWord);
     QObject::connect(e, &SpeechEngine::OnTTSEnd, &w, &frmMAIN::tts_OnTTSEnd);
+    QObject::connect(e, &SpeechEngine::fileWordTimes, &w, [&w](const QVector<TimedWord> &words, qint64 audioMs) {
+        const QString &spoken = w.speech->spokenText;
+        const QVector<CaptionCue> cues = captionCues(spoken, words, audioMs);
+        w.speech->timedCaptions = cues.isEmpty() ? SpokenCaptions{}
+                                                 : SpokenCaptions{webVttOf(cues), w.speech->convertedText};
+    });
     QObject::connect(e, &SpeechEngine::speakToFileFinished, &w, [&w](bool ok, const QString &error) {
         // The message has audio only once the file is really there.
-        if (ok)
+        if (ok) {
             w.draft.i_recorded = true;
-        else
+            w.draft.my_captions = std::exchange(w.speech->timedCaptions, {});
+        } else
             w.setStatus(QStringLiteral("Text 2 Speech conversion failed: ") + error);
     });
     QObject::connect(e, &SpeechEngine::speakFailed, &w, [&w](const QString &error) {
@@ -102,6 +115,7 @@ void frmMAIN::setupSpeech()
 void frmMAIN::Button15_Click()
 {
     draft.i_recorded = false;
+    draft.my_captions = {};
     tts.reset();
 
     // The path may name an MP3 the user chose; that file is theirs, so the conversion
@@ -124,7 +138,9 @@ void frmMAIN::Button15_Click()
     tts->selectOption(Combo1->currentIndex());
     tts->selectVoice(Combo2->currentIndex());
     applySettings(*this);
-    speech->spokenText = speechTextOf(Text4->toPlainText());
+    speech->convertedText = Text4->toPlainText();
+    speech->spokenText = speechTextOf(speech->convertedText);
+    speech->timedCaptions = {};
     tts->speakToFile(speech->spokenText, draft.my_recording, 1);
     Combo1->setCurrentIndex(0);
 }

@@ -4,6 +4,7 @@
 #include "cli/Commands.h"
 
 #include "app/naming/Naming.h"
+#include "audio/Captions.h"
 #include "platform/Factories.h"
 #include "platform/desktop/QtDesktop.h"
 #include "publish/LinkDelivery.h"
@@ -118,6 +119,10 @@ int runPublishCommand(const QStringList &arguments)
                                    QStringLiteral("A video clip: AVI, FLV, MOV, MPG, MPEG, SWF or WMV."),
                                    QStringLiteral("FILE"));
     parser.addOptions({audio, picture, text, textFile, link, background, video});
+    const QCommandLineOption captions(QStringLiteral("captions"),
+                                      QStringLiteral("WebVTT captions of the audio (as parlivo speak --captions writes)."),
+                                      QStringLiteral("FILE"));
+    parser.addOption(captions);
     QStringList all{QStringLiteral("parlivo publish")};
     all += arguments;
     if (!parser.parse(all))
@@ -164,6 +169,22 @@ int runPublishCommand(const QStringList &arguments)
         if (in.what_format.isEmpty())
             return fail(QStringLiteral("the video \"%1\" is not one of AVI, FLV, MOV, MPG, MPEG, SWF or WMV")
                             .arg(in.my_video));
+    }
+
+    if (parser.isSet(captions)) {
+        const QString file = parser.value(captions);
+        if (!in.i_recorded)
+            return fail(QStringLiteral("the captions \"%1\" need the audio they belong to (--audio)").arg(file));
+        QFile f(file);
+        if (!f.open(QIODevice::ReadOnly))
+            return fail(QStringLiteral("the captions \"%1\" cannot be read: %2").arg(file, f.errorString()));
+        const QByteArray data = f.readAll();
+        QVector<CaptionCue> cues;
+        QString why;
+        if (!readWebVtt(data, &cues, &why))
+            return fail(QStringLiteral("the captions \"%1\" are not WebVTT captions: %2").arg(file, why));
+        in.captions = QString::fromUtf8(data);
+        in.transcript = transcriptOf(cues);
     }
 
     const QString appFolder = QCoreApplication::applicationDirPath();

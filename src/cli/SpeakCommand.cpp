@@ -1,12 +1,14 @@
 // parlivo speak: the window's speech conversion without the window.
 #include "cli/Commands.h"
 
+#include "audio/Captions.h"
 #include "platform/speech/EspeakEngine.h"
 #include "platform/speech/EspeakOutput.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QTextStream>
 
 #include <cstdio>
@@ -16,12 +18,14 @@ namespace parlivo {
 namespace {
 
 constexpr const char *SpeakUsage =
-    "Usage: parlivo speak (--text TEXT | --file FILE) -o OUT [--voice ID] [--rate N] [--pitch N] [--volume N]\n"
+    "Usage: parlivo speak (--text TEXT | --file FILE) -o OUT [--captions FILE.vtt] [--voice ID]\n"
+    "                     [--rate N] [--pitch N] [--volume N]\n"
     "       parlivo speak --list-voices\n"
     "\n"
     "Writes the text as speech to OUT; the format follows OUT's extension (wav, mp3, ogg, vox,\n"
-    "au, aiff, flac; mp3 when there is none). --rate and --pitch take -10..10 (0 is normal),\n"
-    "--volume 0..100 (100 is full).\n";
+    "au, aiff, flac; mp3 when there is none). --captions also writes the words, timed in OUT,\n"
+    "as WebVTT captions to FILE.vtt. --rate and --pitch take -10..10 (0 is normal), --volume 0..100\n"
+    "(100 is full).\n";
 
 int usageError(const QString &message)
 {
@@ -43,7 +47,7 @@ bool parseNumber(const QString &text, int low, int high, int *out)
 
 int runSpeakCommand(const QStringList &arguments)
 {
-    QString text, textFile, out, voice;
+    QString text, textFile, out, voice, captions;
     bool haveText = false, listVoices = false;
     int rate = 0, pitch = 0, volume = 100;
     for (int i = 0; i < arguments.size(); ++i) {
@@ -70,6 +74,9 @@ int runSpeakCommand(const QStringList &arguments)
         } else if (a == QLatin1String("-o") || a == QLatin1String("--output")) {
             if (!value(&out))
                 return usageError(QStringLiteral("-o needs a file name"));
+        } else if (a == QLatin1String("--captions")) {
+            if (!value(&captions))
+                return usageError(QStringLiteral("--captions needs a file name"));
         } else if (a == QLatin1String("--voice")) {
             if (!value(&voice))
                 return usageError(QStringLiteral("--voice needs an identifier"));
@@ -134,9 +141,22 @@ int runSpeakCommand(const QStringList &arguments)
     engine.setSetting(2, volume);
     engine.setSetting(3, pitch);
     int exitCode = 1;
+    QString captionsError;
+    QObject::connect(&engine, &SpeechEngine::fileWordTimes, &app, [&](const QVector<TimedWord> &words, qint64 audioMs) {
+        if (captions.isEmpty())
+            return;
+        QSaveFile file(captions);
+        const QByteArray vtt = webVttOf(captionCues(text, words, audioMs)).toUtf8();
+        if (!file.open(QIODevice::WriteOnly) || file.write(vtt) != vtt.size() || !file.commit())
+            captionsError = QStringLiteral("cannot write %1: %2").arg(captions, file.errorString());
+    });
     QObject::connect(&engine, &SpeechEngine::speakToFileFinished, &app, [&](bool ok, const QString &error) {
-        if (ok) {
+        if (ok && !captionsError.isEmpty()) {
+            std::fprintf(stderr, "parlivo speak: %s\n", qPrintable(captionsError));
+        } else if (ok) {
             std::fprintf(stdout, "%s\n", qPrintable(QFileInfo(out).absoluteFilePath()));
+            if (!captions.isEmpty())
+                std::fprintf(stdout, "%s\n", qPrintable(QFileInfo(captions).absoluteFilePath()));
             exitCode = 0;
         } else {
             std::fprintf(stderr, "parlivo speak: %s\n", qPrintable(error));

@@ -71,21 +71,6 @@ QString DriveList::drive() const
     return currentText();
 }
 
-void DriveList::setDrive(const QString &drive)
-{
-    int index = findText(drive);
-    if (index < 0) {
-        const QSignalBlocker block(this);
-        addItem(drive);
-        index = count() - 1;
-    }
-    {
-        const QSignalBlocker block(this);
-        setCurrentIndex(index);
-    }
-    Q_EMIT driveChanged();
-}
-
 // ---------------------------------------------------------------- folders
 
 namespace {
@@ -144,7 +129,24 @@ FileList::FileList(QWidget *parent)
     : QListWidget(parent)
 {
     setSelectionMode(QAbstractItemView::SingleSelection);
-    connect(this, &QListWidget::currentRowChanged, this, [this](int) { Q_EMIT fileClicked(); });
+    // A mouse press moves the current row before it selects the item, so the current
+    // row alone would report a click with no file selected yet. The selection is what
+    // the user sees highlighted: report its changes, and a click that left it as it
+    // was (on the file already highlighted) as well, but one press only once.
+    connect(this, &QListWidget::itemSelectionChanged, this, [this] {
+        m_selectionMovedSincePress = true;
+        Q_EMIT fileClicked();
+    });
+    connect(this, &QAbstractItemView::clicked, this, [this](const QModelIndex &) {
+        if (!m_selectionMovedSincePress)
+            Q_EMIT fileClicked();
+    });
+}
+
+void FileList::mousePressEvent(QMouseEvent *event)
+{
+    m_selectionMovedSincePress = false;
+    QListWidget::mousePressEvent(event);
 }
 
 void FileList::setPath(const QString &folder)
@@ -163,19 +165,6 @@ QString FileList::fileName() const
 {
     const QListWidgetItem *item = currentItem();
     return item && item->isSelected() ? item->text() : QString();
-}
-
-bool FileList::selectFile(const QString &name)
-{
-    const QList<QListWidgetItem *> found = findItems(name, Qt::MatchExactly);
-    if (found.isEmpty())
-        return false;
-    {
-        const QSignalBlocker block(this);
-        setCurrentItem(found.first());
-    }
-    Q_EMIT fileClicked();
-    return true;
 }
 
 void FileList::refill()

@@ -17,8 +17,6 @@ public:
     void fill(const QString &path);
     bool allVolumesKnown() const { return m_volumesKnown; }
     QString drive() const;
-    // Makes drive current (adding it when missing) and reports the change like a user pick.
-    void setDrive(const QString &drive);
 
 Q_SIGNALS:
     void driveChanged();
@@ -49,7 +47,9 @@ private:
     QString m_path;
 };
 
-// Files of one folder that match a pattern such as "*.jpg;*.gif".
+// Files of one folder that match a pattern such as "*.jpg;*.gif". A file is picked by a
+// mouse click on it (also on the one already highlighted) or by moving the highlight
+// with the keyboard; a click on empty space takes the highlight away.
 class FileList : public QListWidget
 {
     Q_OBJECT
@@ -62,16 +62,19 @@ public:
     void setPattern(const QString &pattern);
     // The selected file name, "" when none is selected.
     QString fileName() const;
-    // Selects name (as if clicked) and reports it; false when the list has no such file.
-    bool selectFile(const QString &name);
 
 Q_SIGNALS:
-    // The user picked a row, with the mouse or the keyboard.
+    // The user picked a row, with the mouse or the keyboard, or clicked empty space;
+    // the selection is already in place when this is emitted.
     void fileClicked();
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
 
 private:
     void refill();
     QString m_path, m_pattern;
+    bool m_selectionMovedSincePress = false;
 };
 
 } // namespace parlivo

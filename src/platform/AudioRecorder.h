@@ -49,6 +49,9 @@ public:
 
 signals:
     void EndArrayRecord(int nBlock);
+    // An input came or went, its ports or plugs changed, or the default input moved:
+    // the device and source lists are worth asking for again.
+    void sourcesChanged();
     void levelChanged(float peak);            // 0..1, several times a second while monitoring or recording
 };
 

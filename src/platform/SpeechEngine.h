@@ -3,8 +3,18 @@
 // with word notifications. Created afresh for every spoken test and conversion.
 #include <QObject>
 #include <QString>
+#include <QVector>
 
 namespace parlivo {
+
+// A word of a text written to a file: where it stands in the text and when it begins in
+// the written audio.
+struct TimedWord
+{
+    int start = 0;    // QString index into the spoken text
+    int length = 0;   // QString units
+    qint64 ms = 0;    // from the start of the audio
+};
 
 class SpeechEngine : public QObject
 {
@@ -37,6 +47,9 @@ signals:
     void OnTTSWord(int nStart, int nLength);   // QString indexes into the spoken text
     void OnTTSEnd();
     void speakToFileFinished(bool ok, const QString &error);
+    // Sent just before a successful speakToFileFinished: when each spoken word begins in
+    // the file just written, in the order spoken, and how long that audio lasts.
+    void fileWordTimes(const QVector<parlivo::TimedWord> &words, qint64 audioMs);
     // Speaking aloud could not be done (no synthesiser, no sound output).
     void speakFailed(const QString &error);
 };

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 
 namespace parlivo {
 
@@ -115,6 +116,25 @@ PreparedMessage prepareMessage(const MessageInputs &in, const PrepareOptions &o)
         values.audioName = GetFileName(audioCopy) + QStringLiteral(".mp3");
     }
     r.pageName = GetFileName(audioCopy) + QStringLiteral(".htm");
+
+    if (in.i_recorded && !in.captions.isEmpty()) {
+        const QString copy = folder + o.baseName + QStringLiteral(".vtt");
+        QSaveFile out(copy);
+        const QByteArray bytes = in.captions.toUtf8();
+        if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
+            const QString why = out.errorString();
+            for (const QString &path : std::as_const(r.written))
+                QFile::remove(path);
+            r.written.clear();
+            r.failedFile = copy;
+            r.error = QStringLiteral("The captions \"%1\" could not be written (%2). Nothing was uploaded.").arg(copy, why);
+            return r;
+        }
+        r.written << copy;
+        values.hasCaptions = true;
+        values.captionsName = GetFileName(copy) + QStringLiteral(".vtt");
+        values.transcript = in.transcript;
+    }
 
     const QString pictureCopy = folder + o.baseName + QStringLiteral(".gif");
     const QString pictureSource = in.wants_picture ? in.my_picture : o.appFolder + QStringLiteral("/HTML/Rabbit.gif");

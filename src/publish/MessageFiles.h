@@ -23,6 +23,9 @@ struct MessageInputs
     bool wants_video = false;
     QString my_video;
     QString what_format;
+    // WebVTT captions of the audio and the text they speak; published only with the audio.
+    QString captions;
+    QString transcript;
 };
 
 struct PreparedMessage

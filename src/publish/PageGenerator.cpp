@@ -134,6 +134,10 @@ QVector<Replacement> replacementsFor(const PageValues &v, ReplacementOrder order
     r.push_back({ph(Placeholder::TextMessage), text, preview});
     if (v.hasVideo)
         r.push_back({ph(Placeholder::Video), escapeHtml(v.videoName), {}});
+    if (v.hasCaptions)
+        r.push_back({ph(Placeholder::Captions), escapeHtml(v.captionsName), {}});
+    r.push_back({ph(Placeholder::Transcript),
+                 v.hasCaptions ? escapeHtml(withoutControlCharacters(v.transcript, true)) : QString(), {}});
     return r;
 }
 

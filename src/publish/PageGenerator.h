@@ -17,6 +17,9 @@ inline constexpr const char *TextMessage = "MYTEXTMESSAGE";
 inline constexpr const char *Video = "MY_VIDEO.swf";
 // The address the page is served from, for the absolute addresses of link previews.
 inline constexpr const char *PageBase = "MY_PAGE_BASE/";
+// The captions of audio converted from text, and that text in full.
+inline constexpr const char *Captions = "MY_CAPTIONS.vtt";
+inline constexpr const char *Transcript = "MYTRANSCRIPT";
 } // namespace Placeholder
 
 enum class ReplacementOrder { A, B };
@@ -60,6 +63,9 @@ struct PageValues
     bool hasVideo = false;
     QString videoName;
     QString pageBase;         // "http://host/"
+    bool hasCaptions = false;
+    QString captionsName;
+    QString transcript;       // as typed; escaped when inserted, only with captions
 };
 
 // The text without control characters (BEL, ESC, DEL, ...): they have no meaning in a page

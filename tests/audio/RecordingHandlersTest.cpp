@@ -1,6 +1,7 @@
 // The recording panel's handlers against fake components: start-up lists, the record and
 // stop sequences, the seconds counter, playback, choosing an MP3, and failures.
 #include "fakes/FakePlatform.h"
+#include "fakes/UserInput.h"
 #include "app/widgets/LevelMeter.h"
 #include "audio/RecordingText.h"
 
@@ -35,38 +36,33 @@ QStringList callsFrom(const QStringList &calls, const QString &first)
 TEST(RecordingStartup, DeviceAndSourceListsFollowTheLoadRules)
 {
     {
-        // Default 0, three input devices: the last list position wins.
+        // Default 0, three input devices: the default records, not the last listed.
         FakePlatform fp;
         fp.devices = {device("A"), device("B"), device("C")};
         auto w = fp.makeWindow();
         ASSERT_EQ(w->cmbDevInput->count(), 3);
-        EXPECT_EQ(w->cmbDevInput->currentIndex(), 2);
-        EXPECT_EQ(w->cmbDevInput->itemData(2).toInt(), 2);
-        EXPECT_EQ(fp.lastRecorder->selectedDevice, 2);
+        EXPECT_EQ(w->cmbDevInput->currentIndex(), 0);
+        EXPECT_EQ(fp.lastRecorder->selectedDevice, 0);
         // n + 1 device numbers are asked.
         EXPECT_TRUE(fp.lastRecorder->calls.contains(QStringLiteral("selectDevice 3")));
     }
     {
-        // A default at or beyond the last position is kept.
+        // Devices that do not record are left out; item data keeps the device number,
+        // and the default is shown by its number, not by its list position.
         FakePlatform fp;
-        fp.devices = {device("A"), device("B"), device("C")};
+        fp.devices = {device("Out", {}, 0, false), device("Mic"), device("Line")};
         auto made = fp.platform().createAudioRecorder;
-        fp.platform().createAudioRecorder = [&fp, made] {
+        fp.platform().createAudioRecorder = [made] {
             auto r = made();
-            static_cast<FakeRecorder *>(r.get())->defaultDev = 2;
+            static_cast<FakeRecorder *>(r.get())->defaultDev = 1;
             return r;
         };
         auto w = fp.makeWindow();
-        EXPECT_EQ(w->cmbDevInput->currentIndex(), 2);
-    }
-    {
-        // Devices that do not record are left out; item data keeps the device number.
-        FakePlatform fp;
-        fp.devices = {device("Out", {}, 0, false), device("Mic")};
-        auto w = fp.makeWindow();
-        ASSERT_EQ(w->cmbDevInput->count(), 1);
+        ASSERT_EQ(w->cmbDevInput->count(), 2);
         EXPECT_EQ(w->cmbDevInput->itemText(0), QStringLiteral("Mic"));
         EXPECT_EQ(w->cmbDevInput->itemData(0).toInt(), 1);
+        EXPECT_EQ(w->cmbDevInput->currentText(), QStringLiteral("Mic"));
+        EXPECT_EQ(fp.lastRecorder->selectedDevice, 1);
     }
 }
 
@@ -331,7 +327,7 @@ TEST(RecordingControls, SourceChoiceAndVolumeReachTheRecorder)
     FakeRecorder &rec = *fp.lastRecorder;
     rec.vol = 37;
     rec.calls.clear();
-    w->cmbSrcInput_Click(1);
+    chooseInCombo(w->cmbSrcInput, 1);
     EXPECT_EQ(rec.calls.mid(0, 2), (QStringList{"selectSource 1", "makeSourceActive 1"}));
     EXPECT_EQ(rec.devices[0].activeSource, 1);
     EXPECT_EQ(w->sldrVolumeInp->value(), 37);
@@ -340,6 +336,35 @@ TEST(RecordingControls, SourceChoiceAndVolumeReachTheRecorder)
     w->sldrVolumeInp->setValue(80);
     EXPECT_EQ(rec.calls, (QStringList{"setVolume 80"}));
     EXPECT_EQ(rec.vol, 80);
+}
+
+TEST(RecordingControls, AnnouncedInputsAreListedAndAChoiceStays)
+{
+    FakePlatform fp;
+    fp.devices = {device("Card", {"Front mic"}), device("Webcam", {"Webcam mic"})};
+    auto w = fp.makeWindow();
+    FakeRecorder &rec = *fp.lastRecorder;
+
+    // Before any choice the default input goes on recording, wherever it moves.
+    rec.devices.push_back(device("Headset", {"Headset mic"}));
+    rec.defaultDev = 2;
+    Q_EMIT rec.sourcesChanged();
+    ASSERT_EQ(w->cmbDevInput->count(), 3);
+    EXPECT_EQ(w->cmbDevInput->currentText(), QStringLiteral("Headset"));
+    EXPECT_EQ(rec.selectedDevice, 2);
+    EXPECT_EQ(w->cmbSrcInput->currentText(), QStringLiteral("Headset mic"));
+
+    // A choice is kept when the server announces something else.
+    rec.devices[2].sources << QStringLiteral("Headset line");
+    Q_EMIT rec.sourcesChanged();
+    chooseInCombo(w->cmbSrcInput, 1);
+    rec.defaultDev = 0;
+    rec.vol = 64;
+    Q_EMIT rec.sourcesChanged();
+    EXPECT_EQ(rec.selectedDevice, 2);
+    EXPECT_EQ(w->cmbSrcInput->count(), 2);
+    EXPECT_EQ(w->cmbSrcInput->currentText(), QStringLiteral("Headset line"));
+    EXPECT_EQ(w->sldrVolumeInp->value(), 64);
 }
 
 TEST(RecordingControls, MeterRunsWhileThePanelIsShown)

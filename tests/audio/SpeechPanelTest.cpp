@@ -1,6 +1,7 @@
 // The text-to-speech panel of the main window against a fake speech component: the
 // lists it fills, the calls it makes in which order, and what reaches the draft.
 #include "fakes/FakePlatform.h"
+#include "fakes/UserInput.h"
 #include "audio/SpeechText.h"
 
 #include <QComboBox>
@@ -156,6 +157,44 @@ TEST_F(SpeechPanelTest, AChosenMp3IsNeitherDeletedNorOverwritten)
     EXPECT_EQ(f.readAll(), "the user's own audio");
 }
 
+TEST_F(SpeechPanelTest, ConvertedTextHasCaptionsUntilARecordingOrAChosenMp3ReplacesIt)
+{
+    auto w = fake.makeWindow();
+    w->Text4->setPlainText("Hello there.\nGood bye.");
+    const auto convert = [&] {
+        w->Button15_Click();
+        const QString spoken = fake.lastSpeech->lastText;
+        EXPECT_TRUE(w->draft.my_captions.isEmpty());
+        Q_EMIT fake.lastSpeech->fileWordTimes({{int(spoken.indexOf("Hello")), 5, 100}, {int(spoken.indexOf("Good")), 4, 900}},
+                                              1500);
+        Q_EMIT fake.lastSpeech->speakToFileFinished(true, {});
+    };
+    convert();
+    EXPECT_EQ(w->draft.my_captions.transcript, "Hello there.\nGood bye.");
+    EXPECT_EQ(w->draft.my_captions.webVtt, "WEBVTT\n\n1\n00:00:00.100 --> 00:00:00.900\nHello there.\n\n"
+                                           "2\n00:00:00.900 --> 00:00:01.500\nGood bye.\n");
+    // A recording that cannot start keeps the converted audio, and its captions with it.
+    fake.lastWriter->status = -1;
+    w->cmdRecRecord_Click();
+    EXPECT_FALSE(w->draft.my_captions.isEmpty());
+    fake.lastWriter->status = 0;
+    w->cmdRecRecord_Click();
+    w->cmdRecStop_Click();
+    EXPECT_TRUE(w->draft.i_recorded);
+    EXPECT_TRUE(w->draft.my_captions.isEmpty());
+
+    convert();
+    ASSERT_FALSE(w->draft.my_captions.isEmpty());
+    fake.fileDialog.answers = {fake.plant("music/mine.mp3", "my own audio")};
+    w->Button6_Click();
+    EXPECT_TRUE(w->draft.my_captions.isEmpty());
+
+    // A conversion that fails leaves none either.
+    w->Button15_Click();
+    Q_EMIT fake.lastSpeech->speakToFileFinished(false, "The disk is full.");
+    EXPECT_TRUE(w->draft.my_captions.isEmpty());
+}
+
 TEST_F(SpeechPanelTest, PlayToTestSpeaksWithANewComponentAndLeavesTheDraftAlone)
 {
     auto w = fake.makeWindow();
@@ -187,7 +226,8 @@ TEST_F(SpeechPanelTest, AVoiceChangeWaitsForTheNextPlayOrConvert)
     auto w = fake.makeWindow();
     FakeSpeechEngine *atStart = fake.lastSpeech;
     const QStringList before = atStart->calls;
-    w->Combo2->setCurrentIndex(1);
+    parlivo::test::chooseInCombo(w->Combo2, 1);
+    ASSERT_EQ(w->Combo2->currentIndex(), 1);
     EXPECT_EQ(atStart->calls, before);
     EXPECT_EQ(atStart->voice, 0);
     w->Button16_Click();

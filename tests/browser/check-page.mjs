@@ -1,5 +1,6 @@
 // Loads a published page in the system's headless Chromium and checks what a recipient
-// would see: every request succeeds, the picture decodes and the spoken message loads.
+// would see: every request succeeds, the picture decodes and the spoken message loads;
+// with captions, the line under the player follows the words while the message plays.
 // Usage: node check-page.mjs PAGE_ADDRESS
 // Prints one JSON line; exits 0 when every check passed, 1 otherwise, 2 when it could not run.
 import { chromium } from "playwright-core";
@@ -23,6 +24,7 @@ try {
     args: [
       "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
       "--disable-background-networking", "--disable-component-update", "--disable-sync",
+      "--autoplay-policy=no-user-gesture-required",
     ],
   });
   const page = context.pages()[0] ?? (await context.newPage());
@@ -58,7 +60,29 @@ try {
       audio.load();
       audioState = await loaded;
     }
+    // The caption line, sampled while the message plays muted from its start to its end.
+    const words = document.getElementById("words");
+    const wordsShown = !!words && !words.hidden && !document.getElementById("voice").hidden;
+    const captions = [];
+    if (wordsShown && audioState === "ok") {
+      const track = audio.querySelector("track");
+      const deadline = Date.now() + 5000;
+      while (track && track.readyState < 2 && Date.now() < deadline) await new Promise((r) => setTimeout(r, 50));
+      const line = document.getElementById("caption");
+      audio.muted = true;
+      audio.currentTime = 0;
+      await audio.play().catch(() => {});
+      const end = Date.now() + Math.min(30000, (audio.duration || 10) * 1000 + 2000);
+      while (!audio.ended && Date.now() < end) {
+        const now = line.textContent;
+        if (now && captions[captions.length - 1] !== now) captions.push(now);
+        await new Promise((r) => setTimeout(r, 40));
+      }
+    }
     return {
+      wordsShown,
+      captions,
+      transcript: wordsShown ? document.getElementById("transcript").textContent : "",
       title: document.title,
       charset: document.characterSet,
       pictureWidth: img ? img.naturalWidth : 0,
@@ -77,6 +101,7 @@ try {
   if (!result.pictureAlt) problems.push("the picture has no text alternative");
   if (result.audio !== "ok" || result.audioError !== null) problems.push(`the audio did not load (${result.audio}, error ${result.audioError})`);
   if (result.charset !== "UTF-8") problems.push(`charset ${result.charset}`);
+  if (result.wordsShown && result.captions.length < 2) problems.push(`the caption line did not follow the message (${JSON.stringify(result.captions)})`);
   // Let late requests (background sound, video metadata) finish before judging them.
   await page.waitForTimeout(500);
   console.log(JSON.stringify({ ok: problems.length === 0, problems, requests, ...result }));

@@ -3,6 +3,7 @@
 #include "content/frmFScreen.h"
 #include "content/frmviewer.h"
 #include "fakes/FakePlatform.h"
+#include "fakes/UserInput.h"
 
 #include <QApplication>
 #include <QDir>
@@ -66,10 +67,17 @@ struct Viewer : ::testing::Test
         return w->findChild<frmviewer *>();
     }
 
-    // Opens the folder in the viewer as the user would, and clicks a file in it.
-    static void clickFile(frmviewer *v, const QString &name)
+    static void clickFile(frmviewer *v, const QString &name) { parlivo::test::clickItem(v->Files, name); }
+
+    // Picks drive in the drive list with the mouse; a drive the machine lacks is
+    // offered first, as if it had just been mounted.
+    static void chooseDrive(frmviewer *v, const QString &drive)
     {
-        ASSERT_TRUE(v->Files->selectFile(name)) << name.toStdString();
+        ASSERT_TRUE(QTest::qWaitFor([v] { return v->Drv->allVolumesKnown(); }, 5000));
+        if (v->Drv->findText(drive) < 0)
+            v->Drv->addItem(drive);
+        parlivo::test::chooseInCombo(v->Drv, v->Drv->findText(drive));
+        ASSERT_EQ(v->Drv->drive(), drive);
     }
 };
 
@@ -177,6 +185,59 @@ TEST_F(Viewer, PickingAFileShowsItInBothPreviewsAndSelectConfirmsIt)
     EXPECT_EQ(fake.messageBox.shown.size(), 1u);   // the tip only
 }
 
+TEST_F(Viewer, TheMouseAndTheKeyboardPickWhatTheyHighlight)
+{
+    frmviewer *v = open();
+    ASSERT_NE(v, nullptr);
+    // Folders open on a double click and on Enter.
+    v->Drctry->setPath(pictures.path());
+    const auto sub = v->Drctry->findItems("sub", Qt::MatchEndsWith);
+    ASSERT_EQ(sub.size(), 1);
+    parlivo::test::doubleClickRow(v->Drctry, v->Drctry->indexFromItem(sub.first()));
+    ASSERT_EQ(v->Drctry->path(), pictures.filePath("sub"));
+    v->Drctry->setFocus();
+    QTest::keyClick(v->Drctry, Qt::Key_Up);
+    QTest::keyClick(v->Drctry, Qt::Key_Return);
+    ASSERT_EQ(v->Drctry->path(), pictures.path());
+    ASSERT_EQ(v->Files->count(), 3);
+
+    // Empty space below the files picks nothing.
+    const QPoint below(10, v->Files->viewport()->height() - 4);
+    ASSERT_FALSE(v->Files->indexAt(below).isValid());
+    QTest::mouseClick(v->Files->viewport(), Qt::LeftButton, {}, below);
+    EXPECT_FALSE(v->filePicked());
+
+    clickFile(v, "red.jpg");
+    EXPECT_EQ(v->Loc->text(), red);
+    EXPECT_TRUE(v->filePicked());
+    EXPECT_EQ(v->browserLocation(), red);
+
+    // The arrow keys pick as they move.
+    v->Files->setFocus();
+    QTest::keyClick(v->Files, Qt::Key_Home);
+    EXPECT_EQ(v->Loc->text(), blue);
+    EXPECT_EQ(v->Image1->size(), QSize(40, 30));
+    QTest::keyClick(v->Files, Qt::Key_End);
+    EXPECT_EQ(v->Loc->text(), red);
+
+    // A click on the highlighted file picks it again: a picture changed meanwhile is shown anew.
+    writePicture("red.jpg", QSize(60, 50), Qt::red, "JPG");
+    clickFile(v, "red.jpg");
+    EXPECT_EQ(v->Image1->size(), QSize(60, 50));
+
+    // Empty space after a pick takes the highlight, and with it the pick, away.
+    QTest::mouseClick(v->Files->viewport(), Qt::LeftButton, {}, below);
+    EXPECT_EQ(v->Files->fileName(), "");
+    EXPECT_FALSE(v->filePicked());
+    v->Command1->click();
+    EXPECT_EQ(fake.messageBox.shown.back().text, NoPick);
+
+    clickFile(v, "Blue.BMP");
+    v->Command1->click();
+    EXPECT_EQ(my_picture, blue);
+    EXPECT_TRUE(wants_picture);
+}
+
 TEST_F(Viewer, AFolderOrDriveChangeUnpicksTheFile)
 {
     frmviewer *v = open();
@@ -195,7 +256,7 @@ TEST_F(Viewer, AFolderOrDriveChangeUnpicksTheFile)
     v->Drctry->setPath(pictures.path());
     clickFile(v, "red.jpg");
     // A drive change: the folder list opens the drive, the location names the drive.
-    v->Drv->setDrive(pictures.path());
+    chooseDrive(v, pictures.path());
     EXPECT_EQ(v->Loc->text(), pictures.path());
     EXPECT_EQ(v->Drctry->path(), pictures.path());
     EXPECT_FALSE(v->filePicked());
@@ -218,7 +279,7 @@ TEST_F(Viewer, BrowsingErrorsStopQuietly)
     const size_t boxes = fake.messageBox.shown.size();
 
     // A drive that is not there: nothing after the failing step happens.
-    v->Drv->setDrive("/no/such/volume");
+    chooseDrive(v, "/no/such/volume");
     EXPECT_EQ(v->Loc->text(), red);
     EXPECT_EQ(v->Drctry->path(), pictures.path());
     EXPECT_TRUE(v->filePicked());
@@ -229,7 +290,7 @@ TEST_F(Viewer, BrowsingErrorsStopQuietly)
     ASSERT_TRUE(QDir(pictures.path()).rmdir("gone"));
     const auto found = v->Drctry->findItems("gone", Qt::MatchEndsWith);
     ASSERT_EQ(found.size(), 1);
-    Q_EMIT v->Drctry->itemActivated(found.first());
+    parlivo::test::doubleClickRow(v->Drctry, v->Drctry->indexFromItem(found.first()));
     EXPECT_EQ(v->Drctry->path(), pictures.path());
     EXPECT_EQ(fake.messageBox.shown.size(), boxes);
     EXPECT_TRUE(v->isVisible());
@@ -378,8 +439,9 @@ TEST(ViewerFiles, SamplePicturesAndTiffAreReadable)
     QImage tiff(64, 48, QImage::Format_RGB32);
     tiff.fill(Qt::green);
     ASSERT_TRUE(tiff.save(dir.filePath("scan.tiff"), "TIFF"));
+    v.show();
     v.Drctry->setPath(dir.path());
-    v.Files->selectFile("scan.tiff");
+    parlivo::test::clickItem(v.Files, "scan.tiff");
     EXPECT_EQ(v.Image1->size(), QSize(64, 48));
     EXPECT_EQ(LoadPicture(""), QImage());
 }

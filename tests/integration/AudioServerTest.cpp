@@ -4,6 +4,7 @@
 #include "cli/Commands.h"
 #include "audio/Mp3Info.h"
 #include "fakes/FakePlatform.h"
+#include "fakes/UserInput.h"
 #include "platform/audio/AudioDecoder.h"
 #include "platform/Factories.h"
 #include "platform/audio/Mp3Encoder.h"
@@ -48,6 +49,8 @@ protected:
     {
         // Everything that talks to the server goes before the next test, in order:
         // outside processes, then the window and its components, then their deferred deletes.
+        if (!pluggedModule.isEmpty())
+            pactl({QStringLiteral("unload-module"), pluggedModule});
         for (QProcess *p : {&player, &capture}) {
             if (p->state() != QProcess::NotRunning) {
                 p->kill();
@@ -86,7 +89,16 @@ protected:
         return QString::fromLocal8Bit(p.readAllStandardOutput());
     }
 
-    QString sink, source;
+    // Chooses the record source labelled label with the mouse.
+    void chooseSource(const QString &label)
+    {
+        const int row = w->cmbSrcInput->findText(label);
+        ASSERT_GE(row, 0) << qPrintable(label);
+        chooseInCombo(w->cmbSrcInput, row);
+        ASSERT_EQ(w->cmbSrcInput->currentText(), label);
+    }
+
+    QString sink, source, pluggedModule;
     std::unique_ptr<FakePlatform> fp;
     std::unique_ptr<frmMAIN> w;
     QTemporaryDir dir;
@@ -96,26 +108,65 @@ protected:
 
 } // namespace
 
-TEST_F(AudioServer, DeviceSourceAndVolumeComeFromTheServer)
+TEST_F(AudioServer, InputsSourceAndVolumeComeFromTheServer)
 {
-    ASSERT_GE(w->cmbDevInput->count(), 1);
-    EXPECT_GE(w->cmbDevInput->findText(QStringLiteral("Parlivo-Microphone")), 0);
+    // Every input, labelled as the server describes it, but not the speaker's monitor;
+    // the default input is preselected although it is not listed last.
+    QStringList labels;
+    for (int i = 0; i < w->cmbSrcInput->count(); ++i)
+        labels << w->cmbSrcInput->itemText(i);
+    labels.sort();
+    EXPECT_EQ(labels, QStringList({"Parlivo-Microphone", "Parlivo-Silence", "Parlivo-Tone"}));
+    EXPECT_EQ(w->cmbSrcInput->currentText(), QStringLiteral("Parlivo-Microphone"));
+    EXPECT_NE(w->cmbSrcInput->currentIndex(), w->cmbSrcInput->count() - 1);
     EXPECT_EQ(w->cmbDevInput->currentText(), QStringLiteral("Parlivo-Microphone"));
-    // The remapped source has no ports: one entry named after the device.
-    ASSERT_EQ(w->cmbSrcInput->count(), 1);
-    EXPECT_EQ(w->cmbSrcInput->itemText(0), QStringLiteral("Parlivo-Microphone"));
+    EXPECT_EQ(w->cmbDevInput->count(), 3);
     EXPECT_EQ(w->sldrVolumeInp->maximum(), 100);
     EXPECT_EQ(w->sldrVolumeInp->value(), 100);
 
-    // The slider and the server's mixer agree both ways.
+    // The slider and the server's mixer agree both ways, for the entry chosen.
     w->sldrVolumeInp->setValue(40);
     EXPECT_TRUE(pactl({QStringLiteral("get-source-volume"), source}).contains(QStringLiteral("40%")))
         << qPrintable(pactl({QStringLiteral("get-source-volume"), source}));
-    pactl({QStringLiteral("set-source-volume"), source, QStringLiteral("75%")});
-    w->cmbSrcInput_Click(0);
+    pactl({QStringLiteral("set-source-volume"), QStringLiteral("parlivo_tone"), QStringLiteral("75%")});
+    chooseSource(QStringLiteral("Parlivo-Tone"));
     EXPECT_EQ(w->sldrVolumeInp->value(), 75);
     w->sldrVolumeInp->setValue(100);
-    EXPECT_TRUE(pactl({QStringLiteral("get-source-volume"), source}).contains(QStringLiteral("100%")));
+    EXPECT_TRUE(pactl({QStringLiteral("get-source-volume"), QStringLiteral("parlivo_tone")}).contains(QStringLiteral("100%")));
+    chooseSource(QStringLiteral("Parlivo-Microphone"));
+    EXPECT_EQ(w->sldrVolumeInp->value(), 40);
+    w->sldrVolumeInp->setValue(100);
+}
+
+TEST_F(AudioServer, AChosenInputIsTheOneRecorded)
+{
+    playTone(440, 8);
+    chooseSource(QStringLiteral("Parlivo-Tone"));
+    recordBlocks(2);
+    DecodedAudio audio = decodeAudioFile(w->draft.my_recording);
+    ASSERT_TRUE(audio.ok()) << qPrintable(audio.error);
+    EXPECT_NEAR(pitchOf(audio.pcm, 44100), 880.0, 3.0);
+    EXPECT_NEAR(rmsOf(audio.pcm.mid(audio.pcm.size() / 4 & ~1, audio.pcm.size() / 2 & ~1)), 0.5 / std::sqrt(2.0), 0.05);
+
+    chooseSource(QStringLiteral("Parlivo-Silence"));
+    recordBlocks(1);
+    audio = decodeAudioFile(w->draft.my_recording);
+    ASSERT_TRUE(audio.ok()) << qPrintable(audio.error);
+    EXPECT_LT(rmsOf(audio.pcm), 0.001);
+}
+
+TEST_F(AudioServer, AnInputPluggedInWhileTheWindowIsOpenIsListed)
+{
+    pluggedModule = pactl({QStringLiteral("load-module"), QStringLiteral("module-null-source"),
+                           QStringLiteral("source_name=parlivo_plugged"), QStringLiteral("description=Parlivo-Plugged")})
+                        .trimmed();
+    ASSERT_FALSE(pluggedModule.isEmpty());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w->cmbSrcInput->findText(QStringLiteral("Parlivo-Plugged")) >= 0; }, 5000));
+    EXPECT_EQ(w->cmbSrcInput->currentText(), QStringLiteral("Parlivo-Microphone"));
+
+    pactl({QStringLiteral("unload-module"), pluggedModule});
+    pluggedModule.clear();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w->cmbSrcInput->findText(QStringLiteral("Parlivo-Plugged")) < 0; }, 5000));
 }
 
 TEST_F(AudioServer, RecordedToneIsAnExactMp3AndASecondRecordingReplacesIt)

@@ -226,6 +226,7 @@ TEST_F(PublishEndToEnd, TheWindowPublishesAPageThatABrowserShowsAndTheLinkIsCopi
         EXPECT_TRUE(result.contains(QString::fromUtf8("\"text\":\"My Text Message: Grüße & <greetings> \xf0\x9f\x90\xb0\"")))
             << result.toStdString();
         EXPECT_TRUE(result.contains("\"link\":\"http://www.example.org/news?a=1&b=2\"")) << result.toStdString();
+        EXPECT_TRUE(result.contains("\"wordsShown\":false")) << result.toStdString();   // a recording has no captions
     } else {
         ADD_FAILURE() << "headless Chromium with playwright-core is not available (./dev installs it)";
     }
@@ -336,6 +337,8 @@ TEST_F(PublishEndToEnd, TheCommandLinePublishesAndPrintsTheEmailText)
         {{"publish", "--audio", "/nonexistent/voice.mp3"}, "/nonexistent/voice.mp3"},
         {{"publish", "--link", "javascript:alert(1)"}, "javascript:alert(1)"},
         {{"publish", "--video", mp3}, "hello.mp3"},
+        {{"publish", "--audio", mp3, "--captions", mp3}, "WebVTT"},
+        {{"publish", "--captions", mp3}, "--audio"},
         {{"publish", "--bogus"}, "bogus"},
     };
     for (const Bad &b : bad) {
@@ -467,4 +470,38 @@ TEST_F(PublishEndToEnd, CtrlCOrTerminateMidUploadCancelsAndLeavesNothingBehind)
         EXPECT_EQ(hiddenMessageFiles(), QStringList());
         EXPECT_EQ(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
     }
+}
+
+TEST_F(PublishEndToEnd, SpokenTextGoesOutWithCaptionsThatFollowThePlayingMessage)
+{
+    NEEDS_PUBLISHING_SERVER();
+    const QString app = QStringLiteral(PARLIVO_APP_DIR "/parlivo");
+    const QString mp3 = fp.appFolder() + "/mine/spoken.mp3", vtt = fp.appFolder() + "/mine/spoken.vtt";
+    QDir().mkpath(fp.appFolder() + "/mine");
+    const QString text = "Good morning, dear friends. The garden party starts at noon, so bring a hat. "
+                         "Tom & Ann <will> cook.";
+    QProcess speak;
+    speak.start(app, {"speak", "--text", text, "-o", mp3, "--captions", vtt});
+    ASSERT_TRUE(speak.waitForFinished(60000));
+    if (speak.exitCode() == 1 && speak.readAllStandardError().contains("could not start"))
+        GTEST_SKIP() << "the speech synthesiser's data files are not installed";
+    ASSERT_EQ(speak.exitCode(), 0);
+    EXPECT_EQ(QString::fromUtf8(speak.readAllStandardOutput()), mp3 + "\n" + vtt + "\n");
+
+    QProcess p;
+    p.start(app, {"publish", "--audio", mp3, "--captions", vtt});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    const QString address = QString::fromUtf8(p.readAllStandardOutput()).trimmed().split("\r\n").last().trimmed();
+    QByteArray page;
+    ASSERT_EQ(httpGet(address, &page), 200);
+    QByteArray served;
+    ASSERT_EQ(httpGet(QString(address).replace(".htm", ".vtt"), &served), 200);
+    EXPECT_EQ(served, fileBytes(vtt));
+    if (!browserAvailable())
+        return;
+    const QString result = checkInBrowser(address);
+    EXPECT_TRUE(result.contains("\"wordsShown\":true")) << result.toStdString();
+    EXPECT_TRUE(result.contains("\"transcript\":\"" + text + "\"")) << result.toStdString();
+    EXPECT_TRUE(result.contains("\"Tom & Ann <will> cook.\"")) << result.toStdString();
 }

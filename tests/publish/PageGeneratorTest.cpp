@@ -91,10 +91,10 @@ TEST(PageReplacement, OrdersAAndBDifferOnlyInPictureAndLink)
     const PageValues v = fullValues();
     EXPECT_EQ(names(replacementsFor(v, ReplacementOrder::A)),
               (QStringList{"MY_PAGE_BASE/", "my_wave.wav", "https://parlivo.example.org/", "MY_IMAGE.gif", "intro.mp3",
-                           "MYTEXTMESSAGE", "MY_VIDEO.swf"}));
+                           "MYTEXTMESSAGE", "MY_VIDEO.swf", "MYTRANSCRIPT"}));
     EXPECT_EQ(names(replacementsFor(v, ReplacementOrder::B)),
               (QStringList{"MY_PAGE_BASE/", "my_wave.wav", "MY_IMAGE.gif", "https://parlivo.example.org/", "intro.mp3",
-                           "MYTEXTMESSAGE", "MY_VIDEO.swf"}));
+                           "MYTEXTMESSAGE", "MY_VIDEO.swf", "MYTRANSCRIPT"}));
 
     // The order decides when two placeholders overlap in the template's text.
     const QVector<Replacement> ab{{"ab", "1"}, {"bc", "2"}};
@@ -108,9 +108,11 @@ TEST(PageReplacement, ConditionalPlaceholdersStayWhenTheirItemIsAbsent)
     PageValues v;
     v.pictureName = "P.gif";
     v.pageBase = "http://h/";
-    const QString line = "my_wave.wav|https://parlivo.example.org/|MY_IMAGE.gif|intro.mp3|MYTEXTMESSAGE|MY_VIDEO.swf|MY_PAGE_BASE/x";
+    v.transcript = "typed";   // without captions there is no transcript either
+    const QString line = "my_wave.wav|https://parlivo.example.org/|MY_IMAGE.gif|intro.mp3|MYTEXTMESSAGE|MY_VIDEO.swf|"
+                         "MY_PAGE_BASE/x|MY_CAPTIONS.vtt|MYTRANSCRIPT";
     EXPECT_EQ(replaceInTemplateText(line, replacementsFor(v, ReplacementOrder::A)),
-              "my_wave.wav|https://parlivo.example.org/|P.gif|intro.mp3||MY_VIDEO.swf|http://h/x");
+              "my_wave.wav|https://parlivo.example.org/|P.gif|intro.mp3||MY_VIDEO.swf|http://h/x|MY_CAPTIONS.vtt|");
 
     // A link that was entered and then cleared removes the placeholder.
     v.hasLink = true;
@@ -128,6 +130,11 @@ TEST(PageReplacement, ValuesAreEscapedAndNeverScannedAgain)
                                               replacementsFor(v, ReplacementOrder::A));
     EXPECT_EQ(out, "<p>My Text Message: &lt;b&gt;Tom &amp; &quot;Jerry&quot;&lt;/b&gt; MY_VIDEO.swf intro.mp3 "
                    "MY_IMAGE.gif it&#39;s</p><video src=\"PVD82_1_14_05_09.mov\">");
+    v.hasCaptions = true;
+    v.captionsName = "PVD82_1_14_05_09.vtt";
+    v.transcript = "<i>Tom</i> & MY_CAPTIONS.vtt";
+    EXPECT_EQ(replaceInTemplateText("MY_CAPTIONS.vtt|MYTRANSCRIPT", replacementsFor(v, ReplacementOrder::B)),
+              "PVD82_1_14_05_09.vtt|&lt;i&gt;Tom&lt;/i&gt; &amp; MY_CAPTIONS.vtt");
 
     // A link value holding another placeholder stays as typed, too.
     v.link = "https://example.com/MY_IMAGE.gif";
@@ -221,7 +228,7 @@ TEST(ShippedTemplates, CarryEveryPlaceholderOnOneLineAndStayLight)
                                "og:audio\" content=\"MY_PAGE_BASE/intro.mp3"})
             EXPECT_TRUE(text.contains(QString::fromLatin1(og))) << og;
         QStringList placeholders{"my_wave.wav", "https://parlivo.example.org/", "MY_IMAGE.gif", "intro.mp3",
-                                 "MYTEXTMESSAGE"};
+                                 "MYTEXTMESSAGE", "MY_CAPTIONS.vtt", "MYTRANSCRIPT"};
         const bool video = QByteArray(name) != "MSTemp.dll";
         if (video)
             placeholders << "MY_VIDEO.swf";
@@ -251,6 +258,8 @@ TEST(ShippedTemplates, APageWithOnlyTheDefaultPictureKeepsTheOtherPlaceholders)
     const QString text = QString::fromUtf8(readAll(page));
     EXPECT_FALSE(text.contains("MY_IMAGE.gif"));
     EXPECT_FALSE(text.contains("MYTEXTMESSAGE"));
+    EXPECT_FALSE(text.contains("MYTRANSCRIPT"));
+    EXPECT_TRUE(text.contains("data-captions=\"MY_CAPTIONS.vtt\""));
     EXPECT_FALSE(text.contains("MY_PAGE_BASE"));
     EXPECT_TRUE(text.contains("src=\"PVD82_1234567890_14_05_09.gif\""));
     EXPECT_TRUE(text.contains("content=\"http://pages.example/PVD82_1234567890_14_05_09.gif\""));

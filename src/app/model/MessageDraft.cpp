@@ -11,6 +11,7 @@ void MessageDraft::clearAfterUpload()
     my_link.clear();
     my_background_wav.clear();
     i_recorded = false;
+    my_captions = {};
     wants_backsound = false;
     wants_picture = false;
     wants_link = false;

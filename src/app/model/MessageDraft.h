@@ -9,11 +9,20 @@ namespace parlivo {
 extern QString my_picture;
 extern bool wants_picture;
 
+// The captions of audio converted from typed text; empty for any other audio.
+struct SpokenCaptions
+{
+    QString webVtt;       // the cues, timed in the converted file
+    QString transcript;   // the text as typed
+    bool isEmpty() const { return webVtt.isEmpty(); }
+};
+
 struct MessageDraft
 {
     bool i_recorded = false;        // the message has an audio file
     QString my_recording;           // path of the audio last recorded, chosen or converted
     qint16 my_time2 = 0;            // seconds counted while recording
+    SpokenCaptions my_captions;     // only while my_recording is the converted text
 
     QString my_text_message;
     QString my_link;

@@ -1,11 +1,14 @@
 #include "platform/audio/QtAudioRecorder.h"
 
+#include <QAudioDevice>
 #include <QAudioSource>
 #include <QMediaDevices>
+#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 
 namespace parlivo {
 
@@ -49,6 +52,8 @@ QtAudioRecorder::QtAudioRecorder(QObject *parent) : AudioRecorder(parent)
     m_format.setSampleRate(44100);
     m_format.setChannelCount(1);
     m_format.setSampleFormat(QAudioFormat::Int16);
+    m_watcher = new PulseSourceWatcher(this);
+    connect(m_watcher, &PulseSourceWatcher::changed, this, &QtAudioRecorder::serverChanged);
 }
 
 QtAudioRecorder::~QtAudioRecorder()
@@ -56,86 +61,155 @@ QtAudioRecorder::~QtAudioRecorder()
     closeCapture();
 }
 
-void QtAudioRecorder::refreshDevices()
+bool QtAudioRecorder::Catalogue::operator==(const Catalogue &other) const
 {
-    m_devices = QMediaDevices::audioInputs();
-    m_devicesLoaded = true;
+    if (defaultInput != other.defaultInput || entries.size() != other.entries.size())
+        return false;
+    for (int i = 0; i < entries.size(); ++i) {
+        const RecordSource &a = entries[i], &b = other.entries[i];
+        if (a.source != b.source || a.port != b.port || a.label != b.label)
+            return false;
+    }
+    return true;
+}
+
+QtAudioRecorder::Catalogue QtAudioRecorder::readCatalogue()
+{
+    Catalogue c;
+    if (m_server.available()) {
+        for (const PulseSourceInfo &s : m_server.sources())
+            if (!s.isMonitor)
+                c.inputs.push_back(s);
+        c.entries = recordSourcesOf(c.inputs);
+        c.defaultInput = m_server.defaultSource();
+        return c;
+    }
+    // No server to ask: Qt's own list, each input as it is.
+    for (const QAudioDevice &d : QMediaDevices::audioInputs()) {
+        PulseSourceInfo s;
+        s.name = QString::fromUtf8(d.id());
+        s.description = d.description();
+        s.isMonitor = s.name.endsWith(QLatin1String(".monitor"));
+        if (!s.isMonitor)
+            c.inputs.push_back(s);
+    }
+    c.entries = recordSourcesOf(c.inputs);
+    c.defaultInput = QString::fromUtf8(QMediaDevices::defaultAudioInput().id());
+    return c;
+}
+
+void QtAudioRecorder::refreshCatalogue()
+{
+    m_catalogue = readCatalogue();
+    m_catalogueLoaded = true;
+}
+
+void QtAudioRecorder::serverChanged()
+{
+    // The server also announces every volume step and stream; only a change of what
+    // can be chosen is passed on.
+    if (!m_catalogueLoaded)
+        return;
+    const Catalogue now = readCatalogue();
+    if (now == m_catalogue)
+        return;
+    m_catalogue = now;
+    Q_EMIT sourcesChanged();
+    followWithMeterSoon();
+}
+
+int QtAudioRecorder::inputIndex(const QString &name) const
+{
+    for (int i = 0; i < m_catalogue.inputs.size(); ++i)
+        if (m_catalogue.inputs[i].name == name)
+            return i;
+    return -1;
+}
+
+QString QtAudioRecorder::recordedInput() const
+{
+    if (inputIndex(m_device) >= 0)
+        return m_device;
+    if (inputIndex(m_catalogue.defaultInput) >= 0)
+        return m_catalogue.defaultInput;
+    // A default that is a monitor (or none): an input, never the sound of an output.
+    return m_catalogue.inputs.isEmpty() ? QString() : m_catalogue.inputs.first().name;
+}
+
+const RecordSource *QtAudioRecorder::selectedEntry() const
+{
+    return m_source >= 0 && m_source < m_catalogue.entries.size() ? &m_catalogue.entries[m_source] : nullptr;
+}
+
+QString QtAudioRecorder::volumeInput() const
+{
+    const RecordSource *entry = selectedEntry();
+    return entry ? entry->source : recordedInput();
 }
 
 int QtAudioRecorder::deviceCount()
 {
-    refreshDevices();
-    return int(m_devices.size());
+    refreshCatalogue();
+    return int(m_catalogue.inputs.size());
 }
 
 int QtAudioRecorder::defaultDevice()
 {
-    if (!m_devicesLoaded)
-        refreshDevices();
-    const QAudioDevice def = QMediaDevices::defaultAudioInput();
-    for (int i = 0; i < m_devices.size(); ++i)
-        if (m_devices[i].id() == def.id())
-            return i;
-    return 0;
+    if (!m_catalogueLoaded)
+        refreshCatalogue();
+    return std::max(0, inputIndex(m_catalogue.defaultInput));
 }
 
 void QtAudioRecorder::selectDevice(int device)
 {
-    if (!m_devicesLoaded)
-        refreshDevices();
-    m_device = device;
+    if (!m_catalogueLoaded)
+        refreshCatalogue();
+    m_device = device >= 0 && device < m_catalogue.inputs.size() ? m_catalogue.inputs[device].name : QString();
+    followWithMeterSoon();
 }
 
 int QtAudioRecorder::isInputDevice()
 {
-    return m_device >= 0 && m_device < m_devices.size() ? 1 : 0;
+    return inputIndex(m_device) >= 0 ? 1 : 0;
 }
 
 QString QtAudioRecorder::deviceName()
 {
-    return isInputDevice() ? m_devices[m_device].description() : QString();
+    const int i = inputIndex(m_device);
+    return i >= 0 ? m_catalogue.inputs[i].description : QString();
 }
 
 QStringList QtAudioRecorder::deviceNames()
 {
-    refreshDevices();
+    refreshCatalogue();
     QStringList names;
-    for (const QAudioDevice &d : std::as_const(m_devices))
-        names << d.description();
+    for (const PulseSourceInfo &s : std::as_const(m_catalogue.inputs))
+        names << s.description;
     return names;
-}
-
-QVector<QtAudioRecorder::SourceEntry> QtAudioRecorder::sourceEntries()
-{
-    if (!isInputDevice())
-        return {};
-    const QAudioDevice &device = m_devices[m_device];
-    QVector<SourceEntry> entries;
-    if (const auto info = m_server.source(QString::fromUtf8(device.id()))) {
-        for (const PulsePort &p : info->ports)
-            entries.push_back({p.name, p.description});
-    }
-    if (entries.isEmpty())
-        entries.push_back({QString(), device.description()});
-    return entries;
 }
 
 int QtAudioRecorder::highestSourceNumber()
 {
-    return int(sourceEntries().size()) - 1;
+    refreshCatalogue();
+    return int(m_catalogue.entries.size()) - 1;
 }
 
 int QtAudioRecorder::currentSource()
 {
-    if (!isInputDevice())
-        return -1;
-    const auto info = m_server.source(QString::fromUtf8(m_devices[m_device].id()));
-    if (info) {
-        for (int i = 0; i < info->ports.size(); ++i)
-            if (info->ports[i].name == info->activePort)
-                return i;
+    const QString input = recordedInput();
+    const int i = inputIndex(input);
+    const QString activePort = i >= 0 ? m_catalogue.inputs[i].activePort : QString();
+    int first = -1;
+    for (int j = 0; j < m_catalogue.entries.size(); ++j) {
+        const RecordSource &e = m_catalogue.entries[j];
+        if (e.source != input)
+            continue;
+        if (e.port.isEmpty() || e.port == activePort)
+            return j;
+        if (first < 0)
+            first = j;
     }
-    return 0;
+    return first;
 }
 
 void QtAudioRecorder::selectSource(int source)
@@ -145,36 +219,38 @@ void QtAudioRecorder::selectSource(int source)
 
 QString QtAudioRecorder::sourceName()
 {
-    const auto entries = sourceEntries();
-    return m_source >= 0 && m_source < entries.size() ? entries[m_source].label : QString();
+    const RecordSource *entry = selectedEntry();
+    return entry ? entry->label : QString();
 }
 
 bool QtAudioRecorder::sourceIsActive()
 {
-    const auto entries = sourceEntries();
-    if (m_source < 0 || m_source >= entries.size())
+    const RecordSource *entry = selectedEntry();
+    if (!entry || entry->source != recordedInput())
         return false;
-    if (entries[m_source].port.isEmpty())
-        return true;
-    const auto info = m_server.source(QString::fromUtf8(m_devices[m_device].id()));
-    return info && info->activePort == entries[m_source].port;
+    const int i = inputIndex(entry->source);
+    return entry->port.isEmpty() || (i >= 0 && m_catalogue.inputs[i].activePort == entry->port);
 }
 
 void QtAudioRecorder::makeSourceActive(bool active)
 {
-    if (!active)
+    const RecordSource *entry = selectedEntry();
+    if (!active || !entry)
         return;
-    const auto entries = sourceEntries();
-    if (m_source < 0 || m_source >= entries.size() || entries[m_source].port.isEmpty())
-        return;
-    m_server.setActivePort(QString::fromUtf8(m_devices[m_device].id()), entries[m_source].port);
+    m_device = entry->source;
+    const int i = inputIndex(entry->source);
+    if (!entry->port.isEmpty() && i >= 0 && m_catalogue.inputs[i].activePort != entry->port
+        && m_server.setActivePort(entry->source, entry->port))
+        m_catalogue.inputs[i].activePort = entry->port;
+    followWithMeterSoon();
 }
 
 int QtAudioRecorder::volume()
 {
-    if (!isInputDevice())
+    const QString input = volumeInput();
+    if (input.isEmpty())
         return 0;
-    const auto info = m_server.source(QString::fromUtf8(m_devices[m_device].id()));
+    const auto info = m_server.source(input);
     if (!info)
         return volumeMaximum();   // no mixer: the capture runs at full level
     return std::clamp(int(std::lround(info->volume * volumeMaximum())), 0, volumeMaximum());
@@ -182,10 +258,27 @@ int QtAudioRecorder::volume()
 
 void QtAudioRecorder::setVolume(int value)
 {
-    if (!isInputDevice())
+    const QString input = volumeInput();
+    if (input.isEmpty())
         return;
     value = std::clamp(value, 0, volumeMaximum());
-    m_server.setVolume(QString::fromUtf8(m_devices[m_device].id()), double(value) / volumeMaximum());
+    m_server.setVolume(input, double(value) / volumeMaximum());
+}
+
+void QtAudioRecorder::followWithMeterSoon()
+{
+    // Listing the devices selects each in turn; the meter moves once, to where the
+    // selection ends up.
+    if (m_meterFollowQueued)
+        return;
+    m_meterFollowQueued = true;
+    QTimer::singleShot(0, this, [this] {
+        m_meterFollowQueued = false;
+        if (!m_monitoring || m_recording || !m_capture || m_captureInput == recordedInput())
+            return;
+        closeCapture();
+        openCapture(nullptr);
+    });
 }
 
 void QtAudioRecorder::setFormat(int sampleRate, int channels)
@@ -212,16 +305,17 @@ void QtAudioRecorder::setBlockSize(int bytes)
 
 bool QtAudioRecorder::openCapture(QString *error)
 {
-    if (!m_devicesLoaded)
-        refreshDevices();
+    if (!m_catalogueLoaded)
+        refreshCatalogue();
+    const QString input = recordedInput();
     QAudioDevice device;
-    if (isInputDevice())
-        device = m_devices[m_device];
-    else if (m_device < 0)
-        device = QMediaDevices::defaultAudioInput();
+    for (const QAudioDevice &d : QMediaDevices::audioInputs())
+        if (QString::fromUtf8(d.id()) == input)
+            device = d;
     if (device.isNull()) {
         if (error)
-            *error = QStringLiteral("no recording device is available");
+            *error = input.isEmpty() ? QStringLiteral("no recording device is available")
+                                     : QStringLiteral("the recording device \"%1\" is not available").arg(input);
         return false;
     }
     auto *capture = new QAudioSource(device, m_format, this);
@@ -238,6 +332,7 @@ bool QtAudioRecorder::openCapture(QString *error)
     }
     m_capture = capture;
     m_io = io;
+    m_captureInput = input;
     connect(capture, &QAudioSource::stateChanged, this, [this, capture](QAudio::State state) {
         if (capture == m_capture && state == QAudio::StoppedState && capture->error() != QAudio::NoError)
             m_lastError = QStringLiteral("the recording device stopped delivering sound");
@@ -257,6 +352,7 @@ void QtAudioRecorder::closeCapture()
         capture->deleteLater();
     }
     m_io = nullptr;
+    m_captureInput.clear();
 }
 
 void QtAudioRecorder::consume(const char *data, qint64 bytes)
@@ -320,7 +416,7 @@ void QtAudioRecorder::start()
     // A capture opened for the meter is reused when it already has the right
     // device and format; otherwise it is reopened for the recording.
     const bool reusable = m_capture && m_capture->state() != QAudio::StoppedState && m_capture->format() == m_format
-                          && (!isInputDevice() || m_capture->property("deviceId").toByteArray() == m_devices[m_device].id());
+                          && m_captureInput == recordedInput();
     if (!reusable) {
         closeCapture();
         QString error;
@@ -329,8 +425,6 @@ void QtAudioRecorder::start()
             m_lastError = error;
             return;
         }
-        if (isInputDevice())
-            m_capture->setProperty("deviceId", m_devices[m_device].id());
     }
     m_recording = true;
     m_startStatus = 0;
@@ -363,11 +457,7 @@ void QtAudioRecorder::setMonitoring(bool on)
         return;
     m_monitoring = on;
     if (on && !m_capture) {
-        QString error;
-        if (openCapture(&error)) {
-            if (isInputDevice())
-                m_capture->setProperty("deviceId", m_devices[m_device].id());
-        }
+        openCapture(nullptr);
     } else if (!on && !m_recording) {
         closeCapture();
         Q_EMIT levelChanged(0);

@@ -1,15 +1,16 @@
 #pragma once
-// The microphone: capture through Qt's audio input, ports and volume through the
-// audio server. Audio is handed over in blocks of the configured size; a meter level
-// is reported from small chunks several times a second.
+// The microphone: capture through Qt's audio input, the catalogue, ports and volume
+// through the audio server. The devices are the server's capture inputs (monitors of
+// outputs left out), the default device is the server's default source, and the record
+// sources are every input, or each usable port of an input that has several, whichever
+// device is selected: choosing one makes its input the one recorded. Audio is handed
+// over in blocks of the configured size; a meter level is reported from small chunks
+// several times a second.
 #include "platform/audio/PulseSources.h"
 #include "platform/AudioRecorder.h"
 
-#include <QAudioDevice>
 #include <QAudioFormat>
-#include <QList>
 #include <QPointer>
-#include <functional>
 #include <deque>
 
 class QAudioSource;
@@ -58,20 +59,37 @@ public:
     bool isRecording() const { return m_recording; }
 
 private:
-    void refreshDevices();
+    struct Catalogue
+    {
+        QVector<PulseSourceInfo> inputs;
+        QVector<RecordSource> entries;
+        QString defaultInput;
+        bool operator==(const Catalogue &other) const;
+    };
+    Catalogue readCatalogue();
+    void refreshCatalogue();
+    void serverChanged();
+    int inputIndex(const QString &name) const;
+    // The input recorded: the selected device while the server still has it, else the default.
+    QString recordedInput() const;
+    const RecordSource *selectedEntry() const;
+    // The input the volume belongs to: the selected source's, else the recorded one.
+    QString volumeInput() const;
+    void followWithMeterSoon();
+
     bool openCapture(QString *error);
     void closeCapture();
     void consume(const char *data, qint64 bytes);
     void deliverBlocks(bool includePartial);
-    // The ports of the selected device, or one entry named after the device.
-    struct SourceEntry { QString port, label; };
-    QVector<SourceEntry> sourceEntries();
 
     PulseSources m_server;
-    QList<QAudioDevice> m_devices;
-    bool m_devicesLoaded = false;
-    int m_device = -1;
+    PulseSourceWatcher *m_watcher = nullptr;
+    Catalogue m_catalogue;
+    bool m_catalogueLoaded = false;
+    QString m_device;   // name of the selected input, "" when none is
     int m_source = -1;
+    QString m_captureInput;   // the input the open capture listens to
+    bool m_meterFollowQueued = false;
 
     QAudioFormat m_format;
     int m_blockSize = 0;

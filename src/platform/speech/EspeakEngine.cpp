@@ -28,6 +28,7 @@ struct SynthResult
     bool ok = false;
     QString error;
     QByteArray pcm;
+    qint64 samples = 0;   // length of the synthesised audio, kept after pcm is written out
     QVector<SpokenWord> words;
 };
 
@@ -254,6 +255,7 @@ private:
             word.sample = std::clamp<qint64>(e.sample, 0, totalSamples);
             result.words.append(word);
         }
+        result.samples = totalSamples;
         result.pcm = std::move(run.pcm);
         result.ok = true;
     }
@@ -533,13 +535,14 @@ void EspeakEngine::speakToFile(const QString &text, const QString &path, int)
     std::shared_ptr<Channel> channel = d->channel;
     r.done = [channel, generation](SynthResult result) {
         channel->post([generation, result = std::move(result)](EspeakEngine *t) {
-            t->deliverFile(generation, result.ok, result.error, result.words);
+            t->deliverFile(generation, result.ok, result.error, result.words, result.samples);
         });
     };
     Service::instance().submit(std::move(r));
 }
 
-void EspeakEngine::deliverFile(quint64 generation, bool ok, const QString &error, const QVector<SpokenWord> &words)
+void EspeakEngine::deliverFile(quint64 generation, bool ok, const QString &error, const QVector<SpokenWord> &words,
+                               qint64 samples)
 {
     if (generation != d->generation || !d->filePending)
         return;
@@ -552,6 +555,15 @@ void EspeakEngine::deliverFile(quint64 generation, bool ok, const QString &error
         Q_EMIT OnTTSWord(w.start, w.length);
     d->started = false;
     Q_EMIT OnTTSEnd();
+    if (ok) {
+        // The file holds the synthesised buffer whole (resampled at most), so a word's
+        // sample in the buffer is its moment in the file.
+        QVector<TimedWord> times;
+        times.reserve(words.size());
+        for (const SpokenWord &w : words)
+            times.append({w.start, w.length, w.sample * 1000 / SampleRate});
+        Q_EMIT fileWordTimes(times, samples * 1000 / SampleRate);
+    }
     Q_EMIT speakToFileFinished(ok, ok ? QString() : error);
 }
 

@@ -64,7 +64,8 @@ private:
     void abandonCurrentWork();
     void deliverSpoken(quint64 generation, bool ok, const QString &error, const QByteArray &pcm,
                        const QVector<SpokenWord> &words);
-    void deliverFile(quint64 generation, bool ok, const QString &error, const QVector<SpokenWord> &words);
+    void deliverFile(quint64 generation, bool ok, const QString &error, const QVector<SpokenWord> &words,
+                     qint64 samples);
     void pollPlayback();
     void finishSpeaking(bool emitEnd);
 };
