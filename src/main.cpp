@@ -1,71 +1,62 @@
 // parlivo: give a short message its voice and publish it as a small web page.
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "app/FirstFrameProbe.h"
 #include "app/RealPlatform.h"
 #include "app/SignalCloser.h"
+#include "app/instance/SingleInstance.h"
+#include "app/naming/AppLocation.h"
 #include "app/widgets/Style.h"
 #include "app/frmMAIN.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
+#include <QIcon>
 #include <QScreen>
-#include <cstdio>
 
 namespace {
 
-constexpr const char *Usage =
-    "Usage: parlivo [options]\n"
-    "       parlivo record --seconds N -o FILE.mp3 [--device NAME] | --list-devices\n"
-    "       parlivo speak (--text TEXT | --file FILE) -o OUT [--captions FILE.vtt] [--voice ID] [--rate N]\n"
-    "                     [--pitch N] [--volume N]\n"
-    "       parlivo speak --list-voices\n"
-    "       parlivo publish [--audio FILE] [--picture FILE] [--text TEXT] [--link URL]\n"
-    "                       [--background-sound FILE] [--video FILE] [--captions FILE.vtt]\n"
-    "\n"
-    "Without a command, opens the Parlivo window.\n";
-
-int runSubcommand(int argc, char **argv)
+void bringForward(QWidget *window)
 {
-    const QString name = QString::fromLocal8Bit(argv[1]);
-    QStringList rest;
-    for (int i = 2; i < argc; ++i)
-        rest << QString::fromLocal8Bit(argv[i]);
-    if (name == QLatin1String("record"))
-        return parlivo::runRecordCommand(rest);
-    if (name == QLatin1String("speak"))
-        return parlivo::runSpeakCommand(rest);
-    return parlivo::runPublishCommand(rest);
+    window->showNormal();
+    window->raise();
+    window->activateWindow();
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    if (argc > 1) {
-        const QByteArray first(argv[1]);
-        if (first == "record" || first == "speak" || first == "publish")
-            return runSubcommand(argc, argv);
-    }
+    parlivo::quietenRuntimeDirectoryWarning();
+    const parlivo::ProgramRequest request = parlivo::handleProgramArguments(argc, argv);
+    if (!request.openWindow)
+        return request.exitCode;
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Parlivo"));
     QApplication::setApplicationVersion(QStringLiteral(PARLIVO_VERSION));
+    // The desktop matches the window to its menu entry (and so to its icon) by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.parlivo.Parlivo"));
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QString::fromLatin1(Usage));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    parser.process(app);
-    if (!parser.positionalArguments().isEmpty()) {
-        std::fprintf(stderr, "parlivo: unknown command '%s'\n\n%s", qPrintable(parser.positionalArguments().first()), Usage);
-        return 2;
+    const QString exeFolder = QCoreApplication::applicationDirPath();
+    const QString appFolder = parlivo::locateApplicationFolder(exeFolder);
+    const QString workingBase =
+        parlivo::chooseWorkingBase(appFolder, exeFolder, parlivo::UserFolders::fromEnvironment());
+    parlivo::SingleInstance instance(workingBase);
+    if (!instance.acquire()) {
+        const parlivo::CommandLine program{QString(), QString()};
+        if (instance.askRunningToRaise())
+            program.warn(QStringLiteral("Parlivo is already open; its window was brought forward"));
+        else
+            program.warn(QStringLiteral("Parlivo is already open (%1 is locked)").arg(instance.lockPath()));
+        return 0;
     }
 
     parlivo::applyStyle(app);
-    const QString appFolder = QCoreApplication::applicationDirPath();
+    QApplication::setWindowIcon(QIcon(appFolder + QStringLiteral("/icons/org.parlivo.Parlivo.svg")));
     parlivo::RealPlatform real(appFolder);
-    parlivo::frmMAIN window(real.platform(), appFolder);
+    parlivo::frmMAIN window(real.platform(), parlivo::WorkingFolders(appFolder, workingBase));
     parlivo::SignalCloser closer(&window);
+    QObject::connect(&instance, &parlivo::SingleInstance::raiseRequested, &window, [&window] { bringForward(&window); });
     window.Form_Load();
     if (QScreen *screen = window.screen())
         window.move(screen->availableGeometry().center() - window.rect().center());

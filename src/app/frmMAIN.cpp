@@ -121,9 +121,14 @@ protected:
 } // namespace
 
 frmMAIN::frmMAIN(Platform &platform, const QString &appFolder, QWidget *parent)
+    : frmMAIN(platform, WorkingFolders(appFolder), parent)
+{
+}
+
+frmMAIN::frmMAIN(Platform &platform, const WorkingFolders &folders, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
     , m_platform(platform)
-    , m_folders(appFolder)
+    , m_folders(folders)
 {
     // Start-up step 1: the window object exists, nothing is loaded yet.
     ClearWorkingFolders();
@@ -645,7 +650,7 @@ void frmMAIN::IssueAudioFileName()
 {
     const QString stamp = MessageTimeStamp(QTime::currentTime());
     m_folders.createTemp();
-    txtRecFilename->setText(AudioWorkingFile(appFolder(), GetDriveSerialNumber(), stamp));
+    txtRecFilename->setText(AudioWorkingFile(m_folders.base(), GetDriveSerialNumber(), stamp));
 }
 
 void frmMAIN::ClearWorkingFolders()

@@ -41,8 +41,10 @@ class frmMAIN : public QWidget
 {
     Q_OBJECT
 public:
-    // appFolder: the application folder (templates, pictures, Temp/, Quillbox/).
+    // appFolder: the application folder (templates, pictures), holding Temp/ and Quillbox/ too.
     frmMAIN(Platform &platform, const QString &appFolder, QWidget *parent = nullptr);
+    // The working folders elsewhere than in the application folder.
+    frmMAIN(Platform &platform, const WorkingFolders &folders, QWidget *parent = nullptr);
     ~frmMAIN() override;
 
     // Start-up after construction: the quick steps run at once, the steps that wait on

@@ -2,7 +2,9 @@
 // out in a private outgoing folder (so nothing the window left behind goes with it), sent
 // by the same upload run, and the e-mail text is printed for the caller to pass on.
 #include "cli/Commands.h"
+#include "cli/CommandLine.h"
 
+#include "app/naming/AppLocation.h"
 #include "app/naming/Naming.h"
 #include "audio/Captions.h"
 #include "platform/Factories.h"
@@ -31,17 +33,24 @@ namespace parlivo {
 
 namespace {
 
+constexpr const char *PublishSynopsis =
+    "Usage: parlivo publish [--audio FILE] [--picture FILE] [--text TEXT] [--link URL]\n"
+    "                       [--background-sound FILE] [--video FILE] [--captions FILE.vtt]\n"
+    "\n"
+    "Publishes a message as a web page and prints the e-mail text that links to it.\n"
+    "\n";
+
 void say(FILE *to, const QString &text)
 {
-    const QByteArray bytes = text.toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), to);
-    std::fflush(to);
+    CommandLine::write(to, text);
 }
 
-int fail(const QString &why)
+// The synopsis, then the options as the parser lists them.
+QString publishUsage(const QCommandLineParser &parser)
 {
-    say(stderr, QStringLiteral("parlivo publish: ") + why + QLatin1Char('\n'));
-    return 1;
+    const QString help = parser.helpText();
+    const qsizetype options = help.indexOf(QLatin1String("Options:"));
+    return QString::fromLatin1(PublishSynopsis) + (options < 0 ? QString() : help.mid(options));
 }
 
 // Ctrl-C and SIGTERM end a publication cleanly: the handler only notes the signal, the event
@@ -101,9 +110,11 @@ int runPublishCommand(const QStringList &arguments)
     QCoreApplication::setApplicationName(QStringLiteral("parlivo publish"));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Publishes a message as a web page and prints the e-mail text that links to it."));
-    parser.addHelpOption();
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Shows this help."));
+    const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Shows the version."));
+    parser.addOption(help);
+    parser.addOption(version);
     const QCommandLineOption audio(QStringLiteral("audio"), QStringLiteral("The spoken message (MP3)."), QStringLiteral("FILE"));
     const QCommandLineOption picture(QStringLiteral("picture"), QStringLiteral("The picture (the rabbit when left out)."),
                                      QStringLiteral("FILE"));
@@ -125,14 +136,16 @@ int runPublishCommand(const QStringList &arguments)
     parser.addOption(captions);
     QStringList all{QStringLiteral("parlivo publish")};
     all += arguments;
+    const CommandLine line(QStringLiteral("publish"), publishUsage(parser));
+    auto fail = [&line](const QString &why) { return line.failure(why); };
     if (!parser.parse(all))
-        return fail(parser.errorText());
-    if (parser.isSet(QStringLiteral("help"))) {
-        say(stdout, parser.helpText());
-        return 0;
-    }
+        return line.usageError(parser.errorText());
+    if (parser.isSet(help))
+        return line.printUsage();
+    if (parser.isSet(version))
+        return CommandLine::printVersion();
     if (!parser.positionalArguments().isEmpty())
-        return fail(QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().first()));
+        return line.usageError(QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().first()));
 
     MessageInputs in;
     if (parser.isSet(audio)) {
@@ -155,7 +168,7 @@ int runPublishCommand(const QStringList &arguments)
         in.wants_link = true;
         in.my_link = parser.value(link);
         if (!safeLinkValue(in.my_link).insert)
-            return fail(QStringLiteral("the link \"%1\" is not a web or mail address (http, https or mailto)")
+            return line.usageError(QStringLiteral("the link \"%1\" is not a web or mail address (http, https or mailto)")
                             .arg(in.my_link));
     }
     if (parser.isSet(background)) {
@@ -167,14 +180,14 @@ int runPublishCommand(const QStringList &arguments)
         in.my_video = parser.value(video);
         in.what_format = formatTagForFile(in.my_video);
         if (in.what_format.isEmpty())
-            return fail(QStringLiteral("the video \"%1\" is not one of AVI, FLV, MOV, MPG, MPEG, SWF or WMV")
+            return line.usageError(QStringLiteral("the video \"%1\" is not one of AVI, FLV, MOV, MPG, MPEG, SWF or WMV")
                             .arg(in.my_video));
     }
 
     if (parser.isSet(captions)) {
         const QString file = parser.value(captions);
         if (!in.i_recorded)
-            return fail(QStringLiteral("the captions \"%1\" need the audio they belong to (--audio)").arg(file));
+            return line.usageError(QStringLiteral("the captions \"%1\" need the audio they belong to (--audio)").arg(file));
         QFile f(file);
         if (!f.open(QIODevice::ReadOnly))
             return fail(QStringLiteral("the captions \"%1\" cannot be read: %2").arg(file, f.errorString()));
@@ -187,7 +200,7 @@ int runPublishCommand(const QStringList &arguments)
         in.transcript = transcriptOf(cues);
     }
 
-    const QString appFolder = QCoreApplication::applicationDirPath();
+    const QString appFolder = locateApplicationFolder(QCoreApplication::applicationDirPath());
     const PublishConfig config = PublishConfig::current();
     if (!config.problem().isEmpty())
         return fail(config.problem());
@@ -251,14 +264,14 @@ int runPublishCommand(const QStringList &arguments)
             QCoreApplication::exit(exitCode);
     });
     QObject::connect(&run, &PublishRun::failed, &app, [&](const QString &reason) {
-        say(stderr, QStringLiteral("parlivo publish: ") + reason + QLatin1Char('\n'));
+        line.warn(reason);
         exitCode = 1;
         QCoreApplication::exit(exitCode);
     });
     QObject::connect(&run, &PublishRun::uploaded, &app, [&] {
         say(stdout, emailText(address) + QLatin1Char('\n'));
         if (!run.checkNote().isEmpty())
-            say(stderr, QStringLiteral("parlivo publish: ") + run.checkNote() + QLatin1Char('\n'));
+            line.warn(run.checkNote());
         exitCode = 0;
         client->disconnectFromServer();
         // The disconnected state ends the run; a client that never reports it is not waited for.

@@ -1,6 +1,7 @@
 // parlivo record: a quick microphone check and a recorder for scripts, through the same
 // recorder and MP3 writer as the window.
 #include "cli/Commands.h"
+#include "cli/CommandLine.h"
 
 #include "audio/RecordingText.h"
 #include "platform/audio/Mp3FileWriter.h"
@@ -22,22 +23,22 @@ constexpr const char *RecordUsage =
     "Records N seconds (1 to 125) from the microphone into an MP3 file\n"
     "(44100 Hz, mono, 128 kbit/s). NAME is a device name as --list-devices shows it.\n";
 
-int usageError(const QString &message)
+const CommandLine &recordLine()
 {
-    std::fprintf(stderr, "parlivo record: %s\n\n%s", qPrintable(message), RecordUsage);
-    return 2;
+    static const CommandLine line(QStringLiteral("record"), QString::fromLatin1(RecordUsage));
+    return line;
 }
 
 int failure(const QString &message)
 {
-    std::fprintf(stderr, "parlivo record: %s\n", qPrintable(message));
-    return 1;
+    return recordLine().failure(message);
 }
 
 struct RecordOptions
 {
     bool listDevices = false;
     bool help = false;
+    bool version = false;
     double seconds = 0;
     QString output;
     QString device;
@@ -60,6 +61,8 @@ QString parseRecordOptions(const QStringList &args, RecordOptions &o)
             o.listDevices = true;
         } else if (a == QLatin1String("-h") || a == QLatin1String("--help")) {
             o.help = true;
+        } else if (a == QLatin1String("--version")) {
+            o.version = true;
         } else if (a == QLatin1String("--seconds") || a.startsWith(QLatin1String("--seconds="))) {
             if (a.contains(QLatin1Char('=')))
                 v = a.section(QLatin1Char('='), 1);
@@ -82,7 +85,7 @@ QString parseRecordOptions(const QStringList &args, RecordOptions &o)
             return QStringLiteral("unknown argument '%1'").arg(a);
         }
     }
-    if (o.help || o.listDevices)
+    if (o.help || o.version || o.listDevices)
         return {};
     if (!haveSeconds)
         return QStringLiteral("--seconds is missing");
@@ -151,8 +154,8 @@ int record(const RecordOptions &o)
     if (!writer.lastError().isEmpty())
         return failure(recordingNotSavedText(writer.lastError()));
     if (bytes < target)
-        std::fprintf(stderr, "parlivo record: the device delivered only %.1f s of sound\n",
-                     double(bytes) / (double(rate) * frameBytes));
+        recordLine().warn(QStringLiteral("the device delivered only %1 s of sound")
+                              .arg(double(bytes) / (double(rate) * frameBytes), 0, 'f', 1));
     std::printf("%s: %.1f s recorded\n", qPrintable(o.output), double(bytes) / (double(rate) * frameBytes));
     return 0;
 }
@@ -163,12 +166,12 @@ int runRecordCommand(const QStringList &arguments)
 {
     RecordOptions o;
     const QString problem = parseRecordOptions(arguments, o);
-    if (o.help) {
-        std::fputs(RecordUsage, stdout);
-        return 0;
-    }
     if (!problem.isEmpty())
-        return usageError(problem);
+        return recordLine().usageError(problem);
+    if (o.help)
+        return recordLine().printUsage();
+    if (o.version)
+        return CommandLine::printVersion();
 
     static int argc = 1;
     static char name[] = "parlivo";

@@ -1,5 +1,6 @@
 // parlivo speak: the window's speech conversion without the window.
 #include "cli/Commands.h"
+#include "cli/CommandLine.h"
 
 #include "audio/Captions.h"
 #include "platform/speech/EspeakEngine.h"
@@ -27,10 +28,15 @@ constexpr const char *SpeakUsage =
     "as WebVTT captions to FILE.vtt. --rate and --pitch take -10..10 (0 is normal), --volume 0..100\n"
     "(100 is full).\n";
 
+const CommandLine &speakLine()
+{
+    static const CommandLine line(QStringLiteral("speak"), QString::fromLatin1(SpeakUsage));
+    return line;
+}
+
 int usageError(const QString &message)
 {
-    std::fprintf(stderr, "parlivo speak: %s\n\n%s", qPrintable(message), SpeakUsage);
-    return 2;
+    return speakLine().usageError(message);
 }
 
 bool parseNumber(const QString &text, int low, int high, int *out)
@@ -61,9 +67,8 @@ int runSpeakCommand(const QStringList &arguments)
         QString v;
         if (a == QLatin1String("--list-voices")) {
             listVoices = true;
-        } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
-            std::fputs(SpeakUsage, stdout);
-            return 0;
+        } else if (const auto answered = speakLine().answerHelpOrVersion(a)) {
+            return *answered;
         } else if (a == QLatin1String("--text")) {
             if (!value(&text))
                 return usageError(QStringLiteral("--text needs a value"));
@@ -100,10 +105,8 @@ int runSpeakCommand(const QStringList &arguments)
     QCoreApplication app(argc, argv);
 
     if (listVoices) {
-        if (!EspeakEngine::available()) {
-            std::fprintf(stderr, "parlivo speak: the speech synthesiser could not start\n");
-            return 1;
-        }
+        if (!EspeakEngine::available())
+            return speakLine().failure(QStringLiteral("the speech synthesiser could not start"));
         QTextStream stdoutStream(stdout);
         for (const SpeechVoice &v : EspeakEngine::voices())
             stdoutStream << v.identifier << '\t' << v.language << '\t' << v.name << '\n';
@@ -116,16 +119,12 @@ int runSpeakCommand(const QStringList &arguments)
         return usageError(QStringLiteral("-o OUT is required"));
     if (!textFile.isEmpty()) {
         QFile f(textFile);
-        if (!f.open(QIODevice::ReadOnly)) {
-            std::fprintf(stderr, "parlivo speak: cannot read %s: %s\n", qPrintable(textFile), qPrintable(f.errorString()));
-            return 1;
-        }
+        if (!f.open(QIODevice::ReadOnly))
+            return speakLine().failure(QStringLiteral("cannot read %1: %2").arg(textFile, f.errorString()));
         text = QString::fromUtf8(f.readAll());
     }
-    if (!EspeakEngine::available()) {
-        std::fprintf(stderr, "parlivo speak: the speech synthesiser could not start\n");
-        return 1;
-    }
+    if (!EspeakEngine::available())
+        return speakLine().failure(QStringLiteral("the speech synthesiser could not start"));
     int voiceNumber = 0;
     if (!voice.isEmpty()) {
         voiceNumber = EspeakEngine::voiceNumber(voice);
@@ -152,14 +151,14 @@ int runSpeakCommand(const QStringList &arguments)
     });
     QObject::connect(&engine, &SpeechEngine::speakToFileFinished, &app, [&](bool ok, const QString &error) {
         if (ok && !captionsError.isEmpty()) {
-            std::fprintf(stderr, "parlivo speak: %s\n", qPrintable(captionsError));
+            speakLine().failure(captionsError);
         } else if (ok) {
             std::fprintf(stdout, "%s\n", qPrintable(QFileInfo(out).absoluteFilePath()));
             if (!captions.isEmpty())
                 std::fprintf(stdout, "%s\n", qPrintable(QFileInfo(captions).absoluteFilePath()));
             exitCode = 0;
         } else {
-            std::fprintf(stderr, "parlivo speak: %s\n", qPrintable(error));
+            speakLine().failure(error);
         }
         app.quit();
     });

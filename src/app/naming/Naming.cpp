@@ -47,9 +47,9 @@ QString FreshBaseName(const QString &baseName, int attempt)
     return baseName + QLatin1Char('_') + QString::number(attempt + 1);
 }
 
-QString AudioWorkingFile(const QString &appFolder, qint64 serial, const QString &stamp)
+QString AudioWorkingFile(const QString &workingBase, qint64 serial, const QString &stamp)
 {
-    return appFolder + QStringLiteral("/Temp/") + DriveSerialText(serial) + QLatin1Char('_') + stamp
+    return workingBase + QStringLiteral("/Temp/") + DriveSerialText(serial) + QLatin1Char('_') + stamp
            + QStringLiteral(".mp3");
 }
 

@@ -29,7 +29,8 @@ QString MessageBaseName(qint64 serial, const QString &stamp);
 // of publishing, and a moved message never takes the plain name of one published later.
 QString FreshBaseName(const QString &baseName, int attempt);
 
-// appFolder + "/Temp/" + serial + "_" + stamp + ".mp3".
-QString AudioWorkingFile(const QString &appFolder, qint64 serial, const QString &stamp);
+// workingBase + "/Temp/" + serial + "_" + stamp + ".mp3"; workingBase is the folder that
+// holds the working folders (the application folder unless that cannot be written).
+QString AudioWorkingFile(const QString &workingBase, qint64 serial, const QString &stamp);
 
 } // namespace parlivo
