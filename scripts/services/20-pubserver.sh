@@ -1,6 +1,7 @@
 # The local publishing server: a private sshd (SFTP only, chrooted) and a private nginx that
-# serves what was uploaded. Sourced by ./dev; exports the PARLIVO_SFTP_* overrides, the page
-# address base and PARLIVO_WEBROOT (the served folder on this machine, for tests).
+# serves what was uploaded. Sourced by ./dev. The program finds the server through a settings
+# file in the runtime folder (PARLIVO_PUBLISH_CONF); for tests it also exports the
+# PARLIVO_SFTP_* overrides, the page address base and PARLIVO_WEBROOT (the served folder).
 #
 # sshd insists that every folder of a chroot path is root-owned and writable by root only, which
 # rules out /tmp; the chroot therefore lives under /var/lib/parlivo-dev/<hash of the build dir>
@@ -67,6 +68,7 @@ _pubserver_start_on_port() {
 }
 
 pubserver_start() {
+    local purpose=${1:-test}
     _pubserver_dirs
     pubserver_stop >/dev/null 2>&1 || true
     mkdir -p "$PUBSERVER_RUN/nginx" /run/sshd
@@ -174,25 +176,40 @@ EOF
     local fp page_base=http://$PUBSERVER_ADDR/
     fp=$(ssh-keygen -l -E sha256 -f "$PUBSERVER_RUN/host_ed25519.pub" | awk '{print $2}')
     [ "$http_port" = 80 ] || page_base=http://$PUBSERVER_ADDR:$http_port/
-    export PARLIVO_SFTP_HOST=$PUBSERVER_ADDR
-    export PARLIVO_SFTP_PORT=$ssh_port
-    export PARLIVO_SFTP_USER=$PUBSERVER_USER
-    export PARLIVO_SFTP_PASSWORD=$PUBSERVER_PASSWORD
-    export PARLIVO_SFTP_HOSTKEY="ssh-ed25519 $fp"
-    export PARLIVO_PAGE_BASE=$page_base
-    export PARLIVO_WEBROOT=$PUBSERVER_WEBROOT
-    # For tests that stop the server under a running upload, and for the benchmark's baseline.
-    export PARLIVO_SFTP_SSHD_PIDFILE=$PUBSERVER_RUN/sshd.pid
-    export PARLIVO_SFTP_CLIENTKEY=$PUBSERVER_RUN/client_ed25519
     local known=$PUBSERVER_ADDR
     [ "$ssh_port" = 22 ] || known="[$PUBSERVER_ADDR]:$ssh_port"
     printf '%s %s\n' "$known" "$(cut -d' ' -f1,2 "$PUBSERVER_RUN/host_ed25519.pub")" \
         >"$PUBSERVER_RUN/known_hosts"
+    # The program carries no account of its own: it reads this one from the runtime folder.
+    # A developer's agent keys are left out so that every run logs in the same way.
+    (
+        umask 077
+        printf '%s\n' "# The local publishing server that ./dev started." "host = $PUBSERVER_ADDR" \
+            "port = $ssh_port" "user = $PUBSERVER_USER" "password = $PUBSERVER_PASSWORD" \
+            "known_hosts = $PUBSERVER_RUN/known_hosts" "use_agent = no" "page_base = $page_base" \
+            >"$PUBSERVER_RUN/publish.conf"
+    )
+    chmod 600 "$PUBSERVER_RUN/publish.conf"
+    export PARLIVO_PUBLISH_CONF=$PUBSERVER_RUN/publish.conf
+    if [ "$purpose" = test ]; then
+        export PARLIVO_SFTP_HOST=$PUBSERVER_ADDR
+        export PARLIVO_SFTP_PORT=$ssh_port
+        export PARLIVO_SFTP_USER=$PUBSERVER_USER
+        export PARLIVO_SFTP_PASSWORD=$PUBSERVER_PASSWORD
+        export PARLIVO_SFTP_HOSTKEY="ssh-ed25519 $fp"
+        export PARLIVO_PAGE_BASE=$page_base
+    fi
+    export PARLIVO_WEBROOT=$PUBSERVER_WEBROOT
+    # For tests that stop the server under a running upload, and for the benchmark's baseline.
+    export PARLIVO_SFTP_SSHD_PIDFILE=$PUBSERVER_RUN/sshd.pid
+    export PARLIVO_SFTP_CLIENTKEY=$PUBSERVER_RUN/client_ed25519
     export PARLIVO_SFTP_KNOWNHOSTS=$PUBSERVER_RUN/known_hosts
     # A sourceable copy, so a shell outside ./dev can reach the same server.
     {
-        for v in PARLIVO_SFTP_HOST PARLIVO_SFTP_PORT PARLIVO_SFTP_USER PARLIVO_SFTP_PASSWORD PARLIVO_SFTP_HOSTKEY \
-            PARLIVO_PAGE_BASE PARLIVO_WEBROOT PARLIVO_SFTP_SSHD_PIDFILE PARLIVO_SFTP_CLIENTKEY PARLIVO_SFTP_KNOWNHOSTS; do
+        printf 'export %s=%q\n' PARLIVO_SFTP_HOST "$PUBSERVER_ADDR" PARLIVO_SFTP_PORT "$ssh_port" \
+            PARLIVO_SFTP_USER "$PUBSERVER_USER" PARLIVO_SFTP_PASSWORD "$PUBSERVER_PASSWORD" \
+            PARLIVO_SFTP_HOSTKEY "ssh-ed25519 $fp" PARLIVO_PAGE_BASE "$page_base"
+        for v in PARLIVO_PUBLISH_CONF PARLIVO_WEBROOT PARLIVO_SFTP_SSHD_PIDFILE PARLIVO_SFTP_CLIENTKEY PARLIVO_SFTP_KNOWNHOSTS; do
             printf 'export %s=%q\n' "$v" "${!v}"
         done
     } >"$PUBSERVER_RUN/env.sh"
@@ -216,7 +233,7 @@ pubserver_stop() {
     _pubserver_dirs
     _pubserver_kill_pidfile "$PUBSERVER_RUN/sshd.pid"
     _pubserver_kill_pidfile "$PUBSERVER_RUN/nginx.pid"
-    rm -f "$PUBSERVER_RUN/env.sh"
+    rm -f "$PUBSERVER_RUN/env.sh" "$PUBSERVER_RUN/publish.conf"
     # A test that stopped half-way may leave its small file system mounted in the web folder.
     if [ -d "$PUBSERVER_WEBROOT" ]; then
         awk -v root="$PUBSERVER_WEBROOT/" 'index($2, root) == 1 {print $2}' /proc/mounts | sort -r |

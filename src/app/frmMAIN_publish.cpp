@@ -3,6 +3,7 @@
 
 #include "app/dialogs/frmError.h"
 #include "app/naming/Naming.h"
+#include "publish/ConnectionCheck.h"
 #include "publish/LinkDelivery.h"
 #include "publish/MessageFiles.h"
 #include "publish/PublishConfig.h"
@@ -12,6 +13,7 @@
 #include <QEvent>
 #include <QEventLoop>
 #include <QFile>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QTime>
 
@@ -41,6 +43,10 @@ private:
 struct frmMAIN::PublishState
 {
     PublishRun run;
+    // The connection check (Ctrl+click on the upload button) has a client of its own, so it
+    // never meets a publication's notifications. The check goes first when the window does.
+    std::unique_ptr<SftpClient> checkClient;
+    ConnectionCheck check;
     PublishConfig config;
     // What the publication changed in the draft, put back when it fails.
     QString pictureBefore, pageBefore;
@@ -153,6 +159,29 @@ void publishConfirmed(frmMAIN &w)
                     .arg(w.draft.what_format));
 }
 
+// The identity file is locked: ask for its passphrase in the window.
+void askPassphrase(frmMAIN &w, const QString &why, std::function<void(const QString &)> answer)
+{
+    w.setStatus(QStringLiteral("Waiting for the passphrase of your key..."));
+    if (!w.platform().inputPrompt) {
+        answer(QString());
+        return;
+    }
+    w.platform().inputPrompt->askSecret(&w, why + QStringLiteral("\n\nPassphrase:"), QStringLiteral("Parlivo"),
+                                        std::move(answer));
+}
+
+void runConnectionCheck(frmMAIN &w)
+{
+    auto &s = *w.publishing;
+    if (s.check.isRunning())
+        return;
+    if (!s.checkClient && w.platform().createSftpClient)
+        s.checkClient = w.platform().createSftpClient();
+    w.setStatus(QStringLiteral("Checking the connection to the publishing server..."));
+    s.check.start(s.checkClient.get(), PublishConfig::current());
+}
+
 } // namespace
 
 void frmMAIN::setupPublishing()
@@ -181,6 +210,26 @@ void frmMAIN::setupPublishing()
         my_picture = s->prepared.pictureName;
         return pageAddress(s->config.pageBase, draft.my_page);
     });
+    connect(&s->run, &PublishRun::passphraseNeeded, this, [this, s](const QString &why) {
+        askPassphrase(*this, why, [s](const QString &answer) { s->run.providePassphrase(answer); });
+    });
+    s->run.setAskForPassphrase(true);
+    s->check.setAskForPassphrase(true);
+    connect(&s->check, &ConnectionCheck::line, this, [this](const QString &text) { setStatus(text); });
+    connect(&s->check, &ConnectionCheck::passphraseNeeded, this, [this, s](const QString &why) {
+        askPassphrase(*this, why, [s](const QString &answer) { s->check.providePassphrase(answer); });
+    });
+    connect(&s->check, &ConnectionCheck::finished, this, [this, s](bool ok) {
+        if (ok && !s->check.passphrase().isEmpty())
+            s->run.setPassphrase(s->check.passphrase());
+        setStatus(ok ? QStringLiteral("Connection check passed: publishing to this server should work.")
+                     : s->check.lines().value(s->check.lines().size() - 1));
+        if (m_platform.messageBox)
+            m_platform.messageBox->inform(this, s->check.lines().join(QLatin1Char('\n')),
+                                          ok ? QStringLiteral("Parlivo: connection check passed")
+                                             : QStringLiteral("Parlivo: connection check failed"),
+                                          ok ? MessageBox::Icon::Information : MessageBox::Icon::Warning);
+    });
     connect(&s->run, &PublishRun::uploaded, this, [this, s] {
         unsetCursor();
         s->pendingNote = s->run.checkNote();
@@ -196,6 +245,10 @@ void frmMAIN::Button2_Click()
 {
     if (!publishing)
         return;
+    if (QGuiApplication::keyboardModifiers() & Qt::ControlModifier) {
+        runConnectionCheck(*this);
+        return;
+    }
     if (publishing->run.isRunning()) {
         if (m_platform.messageBox)
             m_platform.messageBox->inform(this,

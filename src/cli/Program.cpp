@@ -12,6 +12,7 @@ const std::vector<Subcommand> &subcommands()
         {"record", "records from the microphone into an MP3 file", runRecordCommand},
         {"speak", "writes typed text as speech into a sound file", runSpeakCommand},
         {"publish", "publishes a message as a web page and prints the e-mail text", runPublishCommand},
+        {"check", "tries the publishing settings step by step, uploading nothing", runCheckCommand},
     };
     return all;
 }

@@ -36,6 +36,7 @@ namespace {
 constexpr const char *PublishSynopsis =
     "Usage: parlivo publish [--audio FILE] [--picture FILE] [--text TEXT] [--link URL]\n"
     "                       [--background-sound FILE] [--video FILE] [--captions FILE.vtt]\n"
+    "                       [--passphrase-file FILE]\n"
     "\n"
     "Publishes a message as a web page and prints the e-mail text that links to it.\n"
     "\n";
@@ -129,7 +130,10 @@ int runPublishCommand(const QStringList &arguments)
     const QCommandLineOption video(QStringLiteral("video"),
                                    QStringLiteral("A video clip: AVI, FLV, MOV, MPG, MPEG, SWF or WMV."),
                                    QStringLiteral("FILE"));
-    parser.addOptions({audio, picture, text, textFile, link, background, video});
+    const QCommandLineOption passphraseFile(QStringLiteral("passphrase-file"),
+                                            QStringLiteral("Read the identity file's passphrase from FILE."),
+                                            QStringLiteral("FILE"));
+    parser.addOptions({audio, picture, text, textFile, link, background, video, passphraseFile});
     const QCommandLineOption captions(QStringLiteral("captions"),
                                       QStringLiteral("WebVTT captions of the audio (as parlivo speak --captions writes)."),
                                       QStringLiteral("FILE"));
@@ -206,6 +210,13 @@ int runPublishCommand(const QStringList &arguments)
         return fail(config.problem());
 
     catchSignals();
+    QString passphrase;
+    if (parser.isSet(passphraseFile)) {
+        QString error;
+        if (!readPassphraseFile(parser.value(passphraseFile), &passphrase, &error))
+            return fail(error);
+    }
+
     QTemporaryDir outgoing;
     if (!outgoing.isValid())
         return fail(QStringLiteral("no folder could be made for the outgoing files: ") + outgoing.errorString());
@@ -254,6 +265,7 @@ int runPublishCommand(const QStringList &arguments)
         exitCode = 128 + int(g_signalled);
         QCoreApplication::exit(exitCode);
     });
+    run.setPassphrase(passphrase);
     QObject::connect(client.get(), &SftpClient::Connected, &run, &PublishRun::onConnected);
     QObject::connect(client.get(), &SftpClient::Done, &run, &PublishRun::onDone);
     QObject::connect(client.get(), &SftpClient::StateChanged, &run, [&] {

@@ -27,6 +27,12 @@ public:
     // onDone receives the typed text, or "" after Cancel.
     virtual void ask(QWidget *parent, const QString &prompt, const QString &title,
                      std::function<void(const QString &)> onDone) = 0;
+    // The same for a passphrase: what is typed is not shown.
+    virtual void askSecret(QWidget *parent, const QString &prompt, const QString &title,
+                           std::function<void(const QString &)> onDone)
+    {
+        ask(parent, prompt, title, std::move(onDone));
+    }
 };
 
 class MessageBox

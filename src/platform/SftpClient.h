@@ -11,6 +11,8 @@ class SftpClient : public QObject
     Q_OBJECT
 public:
     using QObject::QObject;
+    // The Connected error code for an identity file that needs a (different) passphrase.
+    static constexpr int PassphraseNeeded = 16;
     ~SftpClient() override = default;
 
     virtual void setHostname(const QString &host) = 0;
@@ -19,9 +21,20 @@ public:
     virtual void setPassword(const QString &password) = 0;
     // SHA-256 fingerprint of the server's host key ("SHA256:base64"); empty refuses to connect.
     virtual void setHostKeyFingerprint(const QString &fingerprint) = 0;
+    // Without a fingerprint, the OpenSSH-format file that vouches for the server ("" for none).
+    virtual void setKnownHostsFile(const QString &path) = 0;
+    // Logging in: the agent's keys (when asked to), then the identity file, then the password.
+    virtual void setUseAgent(bool use) = 0;
+    virtual void setIdentityFile(const QString &path) = 0;
+    virtual void setPassphrase(const QString &passphrase) = 0;
 
     virtual void connectToServer() = 0;
     virtual void putFolder(const QString &localFolder, const QString &remoteFolder, int recursive) = 0;
+    // Whether `remoteFolder` exists and takes new files (one is made and removed); reported as Done.
+    virtual void checkFolder(const QString &remoteFolder) = 0;
+    // After a successful connection: why the server was trusted, and how the login was made.
+    virtual QString hostKeyNote() const = 0;
+    virtual QString loginMethod() const = 0;
     virtual QString stateText() const = 0;
     virtual bool isBusy() const = 0;
     virtual void disconnectFromServer() = 0;

@@ -65,6 +65,12 @@ void PublishRun::start(SftpClient *client, const PublishConfig &config, const QS
     client->setLogin(config.user);
     client->setPassword(config.password);
     client->setHostKeyFingerprint(config.hostKey);
+    client->setKnownHostsFile(config.knownHosts);
+    client->setUseAgent(config.useAgent);
+    client->setIdentityFile(config.identity);
+    client->setPassphrase(m_passphrase);
+    m_identity = config.identity;
+    m_waitingForPassphrase = false;
     if (client->isBusy()) {
         // The last publication's session is still closing; a new one would be refused.
         m_waitingForClose = true;
@@ -87,6 +93,19 @@ void PublishRun::onConnected(int errorCode, const QString &errorText)
 {
     if (m_phase != Phase::Connecting || !m_client)
         return;
+    if (errorCode == SftpClient::PassphraseNeeded) {
+        m_passphrase.clear();   // a wrong one is not tried again
+        if (m_askForPassphrase) {
+            m_waitingForPassphrase = true;
+            Q_EMIT passphraseNeeded(errorText);
+            return;
+        }
+        fail(withDetail(QStringLiteral("Publishing failed: could not log in"),
+                        errorText + QStringLiteral(" Give it with --passphrase-file FILE, or add the key to your "
+                                                   "agent with: ssh-add %1").arg(m_identity))
+             + m_keptNote);
+        return;
+    }
     if (errorCode != 0) {
         fail(withDetail(QStringLiteral("Publishing failed: could not connect to the publishing server"), errorText)
              + m_keptNote);
@@ -153,8 +172,25 @@ void PublishRun::onDone(int errorCode, const QString &errorText)
     m_check.start(m_pageAddress, 5000);
 }
 
+void PublishRun::providePassphrase(const QString &passphrase)
+{
+    if (!m_waitingForPassphrase || m_phase != Phase::Connecting)
+        return;
+    m_waitingForPassphrase = false;
+    if (passphrase.isEmpty()) {
+        fail(QStringLiteral("Publishing stopped: no passphrase was given for the key %1.").arg(m_identity) + m_keptNote);
+        return;
+    }
+    m_passphrase = passphrase;
+    if (!m_client)
+        return;
+    m_client->setPassphrase(passphrase);
+    connectNow();
+}
+
 void PublishRun::cancel()
 {
+    m_waitingForPassphrase = false;
     m_check.abort();
     m_waitingForClose = false;
     m_closeWait.stop();

@@ -46,6 +46,13 @@ public:
     bool onStateChanged(const QString &stateText);
     void onDone(int errorCode, const QString &errorText);
 
+    // A locked identity file: with asking on, passphraseNeeded() is emitted and the run waits
+    // for providePassphrase(); otherwise the run fails and says how to give one.
+    void setAskForPassphrase(bool ask) { m_askForPassphrase = ask; }
+    // The passphrase to try (kept for later publications; "" after Cancel stops the run).
+    void providePassphrase(const QString &passphrase);
+    void setPassphrase(const QString &passphrase) { m_passphrase = passphrase; }
+
     // Stops whatever runs (the window is closing); no further signal follows.
     void cancel();
 
@@ -59,12 +66,17 @@ Q_SIGNALS:
     void uploaded();
     // Nothing more will happen for this publication; reason is for the status line.
     void failed(const QString &reason);
+    // The identity file needs its passphrase; `prompt` says which and why.
+    void passphraseNeeded(const QString &prompt);
 
 private:
     void fail(const QString &reason);
     void connectNow();
 
     Phase m_phase = Phase::Idle;
+    bool m_askForPassphrase = false;
+    bool m_waitingForPassphrase = false;
+    QString m_passphrase, m_identity;
     SftpClient *m_client = nullptr;
     QString m_localFolder, m_remoteFolder, m_pageAddress, m_checkNote;
     QString m_keptNote = QStringLiteral(" Your message is kept: you can publish it again.");

@@ -148,7 +148,9 @@ class FakeSftpClient : public SftpClient
 {
 public:
     QStringList calls;
-    QString host, login, password, fingerprint, state = QStringLiteral("Disconnected from server");
+    QString host, login, password, fingerprint, knownHosts, identity, passphrase;
+    QString state = QStringLiteral("Disconnected from server");
+    bool useAgent = true;
     int port = 22;
     bool busy = false;
 
@@ -157,6 +159,13 @@ public:
     void setLogin(const QString &l) override { calls << "setLogin " + l; login = l; }
     void setPassword(const QString &p) override { calls << "setPassword"; password = p; }
     void setHostKeyFingerprint(const QString &f) override { fingerprint = f; }
+    void setKnownHostsFile(const QString &f) override { knownHosts = f; }
+    void setUseAgent(bool use) override { useAgent = use; }
+    void setIdentityFile(const QString &f) override { identity = f; }
+    void setPassphrase(const QString &p) override { passphrase = p; }
+    void checkFolder(const QString &r) override { calls << "checkFolder " + r; }
+    QString hostKeyNote() const override { return QStringLiteral("matches the pinned host key"); }
+    QString loginMethod() const override { return QStringLiteral("the password"); }
     void connectToServer() override { calls << "connect"; busy = true; }
     void putFolder(const QString &l, const QString &r, int rec) override
     {

@@ -145,7 +145,7 @@ TEST_F(SftpUpload, ConnectFailuresAreReportedInPlainWords)
     const std::vector<Case> cases = {
         {"wrong password", [](SftpQtClient &c) { c.setPassword("wrongpas1"); }, SftpLoginFailed, "password"},
         {"wrong host key", [&](SftpQtClient &c) { c.setHostKeyFingerprint(otherKey); }, SftpHostKeyMismatch, "not the expected"},
-        {"no host key", [](SftpQtClient &c) { c.setHostKeyFingerprint(""); }, SftpNotConfigured, "fingerprint"},
+        {"no host key", [](SftpQtClient &c) { c.setHostKeyFingerprint(""); }, SftpHostKeyUnknown, "fingerprint"},
         {"unknown account", [](SftpQtClient &c) { c.setLogin("nobody-here"); }, SftpLoginFailed, "password"},
         {"nothing listening", [](SftpQtClient &c) { c.setPort(1); }, SftpConnectFailed, "refused"},
     };
@@ -161,7 +161,7 @@ TEST_F(SftpUpload, ConnectFailuresAreReportedInPlainWords)
         const Outcome o = connectTo(c);
         ASSERT_TRUE(o.arrived);
         EXPECT_EQ(o.code, k.code) << o.text.toStdString();
-        if (k.code == SftpHostKeyMismatch || k.code == SftpNotConfigured) {
+        if (k.code == SftpHostKeyMismatch || k.code == SftpHostKeyUnknown) {
             // The password never reached a server that did not prove its identity.
             waitFor([] { return false; }, 200);
             EXPECT_EQ(readFile(sshdLog).count("password for"), passwordsBefore);

@@ -354,9 +354,9 @@ TEST_F(Publishing, ASecondPublicationWhileOneRunsIsRefused)
     EXPECT_EQ(sftp().calls.count("connect"), 2);
 }
 
-TEST_F(Publishing, AMissingHostKeyOrUnknownVideoFormatEndsTheHourglass)
+TEST_F(Publishing, ABrokenHostKeyOrUnknownVideoFormatEndsTheHourglass)
 {
-    qputenv("PARLIVO_SFTP_HOSTKEY", "");
+    qputenv("PARLIVO_SFTP_HOSTKEY", "SHA256:broken");
     publishYes();
     EXPECT_TRUE(w->status().contains("host key")) << w->status().toStdString();
     EXPECT_FALSE(sftp().calls.contains("connect"));

@@ -41,6 +41,8 @@ else
 fi
 as_user() { "${AS_USER[@]}" "$@"; }
 export HOME=$H XDG_RUNTIME_DIR=$H/run XDG_CACHE_HOME=$H/cache QT_QPA_PLATFORM=offscreen
+# The local server's settings file is private to the developer; this user has the environment's.
+unset PARLIVO_PUBLISH_CONF
 W=$H/run/parlivo
 
 version=$(as_user "$P/bin/parlivo" --version || true)

@@ -67,8 +67,22 @@ void QtFileDialog::showOpen(QWidget *parent, const QString &title, const QString
 void QtInputPrompt::ask(QWidget *parent, const QString &prompt, const QString &title,
                         std::function<void(const QString &)> onDone)
 {
+    open(parent, prompt, title, false, std::move(onDone));
+}
+
+void QtInputPrompt::askSecret(QWidget *parent, const QString &prompt, const QString &title,
+                              std::function<void(const QString &)> onDone)
+{
+    open(parent, prompt, title, true, std::move(onDone));
+}
+
+void QtInputPrompt::open(QWidget *parent, const QString &prompt, const QString &title, bool secret,
+                         std::function<void(const QString &)> onDone)
+{
     auto *dialog = new QInputDialog(parent);
     dialog->setObjectName(QStringLiteral("InputBox"));
+    if (secret)
+        dialog->setTextEchoMode(QLineEdit::Password);
     dialog->setWindowTitle(title);
     dialog->setLabelText(prompt);
     dialog->setTextValue(QString());

@@ -20,6 +20,12 @@ class QtInputPrompt : public InputPrompt
 public:
     void ask(QWidget *parent, const QString &prompt, const QString &title,
              std::function<void(const QString &)> onDone) override;
+    void askSecret(QWidget *parent, const QString &prompt, const QString &title,
+                   std::function<void(const QString &)> onDone) override;
+
+private:
+    void open(QWidget *parent, const QString &prompt, const QString &title, bool secret,
+              std::function<void(const QString &)> onDone);
 };
 
 class QtMessageBox : public MessageBox

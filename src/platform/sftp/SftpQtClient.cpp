@@ -9,6 +9,8 @@
 
 namespace parlivo {
 
+static_assert(SftpPassphraseNeeded == SftpClient::PassphraseNeeded);
+
 // Lives on the worker thread; owns the SSH session.
 class SftpWorker : public QObject
 {
@@ -27,11 +29,28 @@ public:
         if (rc != SftpOk) {
             m_session.reset();
             Q_EMIT stateChanged(m_serial, SftpQtClient::Disconnected, QStringLiteral("Disconnected from server"));
-            Q_EMIT connected(m_serial, rc, error);
+            Q_EMIT connected(m_serial, rc, error, {}, {});
             return;
         }
-        Q_EMIT stateChanged(m_serial, SftpQtClient::Ready, QStringLiteral("Connected to %1").arg(s.host));
-        Q_EMIT connected(m_serial, SftpOk, {});
+        Q_EMIT stateChanged(m_serial, SftpQtClient::Ready,
+                            QStringLiteral("Logged in to %1 with %2").arg(s.host, m_session->loginMethod()));
+        Q_EMIT connected(m_serial, SftpOk, {}, m_session->hostKeyNote(), m_session->loginMethod());
+    }
+
+    void checkFolder(const QString &remote, int generation)
+    {
+        m_requestGeneration = generation;
+        if (!m_session || !m_session->isOpen()) {
+            Q_EMIT done(m_serial, SftpNotConnected, QStringLiteral("Not connected to the publishing server."));
+            return;
+        }
+        QString error;
+        const int rc = m_session->checkFolder(remote, &error);
+        if (!m_session->isOpen()) {
+            m_session.reset();
+            Q_EMIT stateChanged(m_serial, SftpQtClient::Disconnected, QStringLiteral("Disconnected from server"));
+        }
+        Q_EMIT done(m_serial, rc, error);
     }
 
     void upload(const QString &local, const QString &remote, int generation)
@@ -111,7 +130,7 @@ public:
 Q_SIGNALS:
     // `serial` names the connection an event belongs to; the client drops events of earlier ones.
     void stateChanged(int serial, int state, const QString &text);
-    void connected(int serial, int code, const QString &text);
+    void connected(int serial, int code, const QString &text, const QString &hostKeyNote, const QString &loginMethod);
     void done(int serial, int code, const QString &text);
 
 private:
@@ -154,10 +173,14 @@ SftpQtClient::SftpQtClient(QObject *parent)
         }
         setState(state, text);
     }, Qt::QueuedConnection);
-    connect(m_worker, &SftpWorker::connected, this, [this](int serial, int code, const QString &text) {
-        if (serial == m_serial)
-            Q_EMIT Connected(code, text);
-    }, Qt::QueuedConnection);
+    connect(m_worker, &SftpWorker::connected, this,
+            [this](int serial, int code, const QString &text, const QString &hostKeyNote, const QString &loginMethod) {
+                if (serial != m_serial)
+                    return;
+                m_hostKeyNote = hostKeyNote;
+                m_loginMethod = loginMethod;
+                Q_EMIT Connected(code, text);
+            }, Qt::QueuedConnection);
     connect(m_worker, &SftpWorker::done, this, [this](int serial, int code, const QString &text) {
         if (serial != m_serial)
             return;
@@ -207,7 +230,20 @@ void SftpQtClient::connectToServer()
     }
     m_busy = true;
     const int serial = ++m_serial;
-    SshSettings s{m_host, m_port, m_user, m_password, m_hostKey, m_connectTimeout, m_stallTimeout};
+    SshSettings s;
+    s.host = m_host;
+    s.port = m_port;
+    s.user = m_user;
+    s.password = m_password;
+    s.hostKey = m_hostKey;
+    s.knownHosts = m_knownHosts;
+    s.identity = m_identity;
+    s.passphrase = m_passphrase;
+    s.useAgent = m_useAgent;
+    s.connectTimeout = m_connectTimeout;
+    s.stallTimeout = m_stallTimeout;
+    m_hostKeyNote.clear();
+    m_loginMethod.clear();
     const int generation = m_cancelGeneration->load();
     SftpWorker *w = m_worker;
     QMetaObject::invokeMethod(m_worker, [w, s, generation, serial] { w->openSession(s, generation, serial); },
@@ -229,6 +265,23 @@ void SftpQtClient::putFolder(const QString &localFolder, const QString &remoteFo
     const int generation = m_cancelGeneration->load();
     SftpWorker *w = m_worker;
     QMetaObject::invokeMethod(m_worker, [w, localFolder, remoteFolder, generation] { w->upload(localFolder, remoteFolder, generation); },
+                              Qt::QueuedConnection);
+}
+
+void SftpQtClient::checkFolder(const QString &remoteFolder)
+{
+    if (!m_busy) {
+        emitLater([this] { Q_EMIT Done(SftpNotConnected, QStringLiteral("Not connected to the publishing server.")); });
+        return;
+    }
+    if (m_transferring) {
+        emitLater([this] { Q_EMIT Done(SftpBusy, QStringLiteral("An upload is already running.")); });
+        return;
+    }
+    m_transferring = true;
+    const int generation = m_cancelGeneration->load();
+    SftpWorker *w = m_worker;
+    QMetaObject::invokeMethod(m_worker, [w, remoteFolder, generation] { w->checkFolder(remoteFolder, generation); },
                               Qt::QueuedConnection);
 }
 

@@ -27,9 +27,16 @@ public:
     void setLogin(const QString &account) override { m_user = account; }
     void setPassword(const QString &password) override { m_password = password; }
     void setHostKeyFingerprint(const QString &fingerprint) override { m_hostKey = fingerprint; }
+    void setKnownHostsFile(const QString &path) override { m_knownHosts = path; }
+    void setUseAgent(bool use) override { m_useAgent = use; }
+    void setIdentityFile(const QString &path) override { m_identity = path; }
+    void setPassphrase(const QString &passphrase) override { m_passphrase = passphrase; }
 
     void connectToServer() override;
     void putFolder(const QString &localFolder, const QString &remoteFolder, int recursive) override;
+    void checkFolder(const QString &remoteFolder) override;
+    QString hostKeyNote() const override { return m_hostKeyNote; }
+    QString loginMethod() const override { return m_loginMethod; }
     QString stateText() const override { return m_stateText; }
     bool isBusy() const override { return m_busy; }
     void disconnectFromServer() override;
@@ -47,7 +54,9 @@ private:
     void setState(int state, const QString &text);
     void emitLater(std::function<void()> f);
 
-    QString m_host, m_user, m_password, m_hostKey;
+    QString m_host, m_user, m_password, m_hostKey, m_knownHosts, m_identity, m_passphrase;
+    QString m_hostKeyNote, m_loginMethod;
+    bool m_useAgent = true;
     int m_port = 22;
     std::chrono::milliseconds m_connectTimeout{std::chrono::seconds(15)};
     std::chrono::milliseconds m_stallTimeout{std::chrono::seconds(30)};

@@ -38,6 +38,8 @@ enum SftpError : int {
     SftpLocalFileError = 12,
     SftpBusy = 13,
     SftpNotConnected = 14,
+    SftpHostKeyUnknown = 15,     // neither a pin nor a known_hosts entry vouches for the server
+    SftpPassphraseNeeded = 16,   // the identity file is locked and no (right) passphrase was given
 };
 static_assert(int(SftpNameConflict) == SftpClient::NameTaken);
 

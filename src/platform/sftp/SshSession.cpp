@@ -2,6 +2,7 @@
 
 #include "platform/sftp/SftpUpload.h"
 #include "platform/sftp/SshHostKey.h"
+#include "platform/sftp/SshKnownHosts.h"
 
 #include <libssh2.h>
 
@@ -44,25 +45,6 @@ const char *keyTypeName(int type)
     case LIBSSH2_HOSTKEY_TYPE_ECDSA_521: return "ecdsa-sha2-nistp521";
     case LIBSSH2_HOSTKEY_TYPE_ED25519: return "ssh-ed25519";
     default: return "unknown";
-    }
-}
-
-// Keyboard-interactive login: every prompt gets the password (the server asks for nothing else).
-thread_local const QByteArray *t_kbdPassword = nullptr;
-
-void answerPrompts(const char *, int, const char *, int, int numPrompts, const LIBSSH2_USERAUTH_KBDINT_PROMPT *,
-                   LIBSSH2_USERAUTH_KBDINT_RESPONSE *responses, void **)
-{
-    for (int i = 0; i < numPrompts; ++i) {
-        const QByteArray &pw = t_kbdPassword ? *t_kbdPassword : QByteArray();
-        responses[i].text = static_cast<char *>(std::malloc(size_t(pw.size()) + 1));
-        if (!responses[i].text) {
-            responses[i].length = 0;
-            continue;
-        }
-        std::memcpy(responses[i].text, pw.constData(), size_t(pw.size()));
-        responses[i].text[pw.size()] = '\0';
-        responses[i].length = unsigned(pw.size());
     }
 }
 
@@ -176,10 +158,15 @@ int SshSession::connectSocket(const SshSettings &s, Clock::time_point deadline, 
 int SshSession::open(const SshSettings &s, QString *error)
 {
     close();
-    const HostKeyPin pin = parseHostKeyPin(s.hostKey);
-    if (!pin.valid) {
-        *error = pin.problem;
-        return SftpNotConfigured;
+    m_hostKeyNote.clear();
+    m_loginMethod.clear();
+    HostKeyPin pin;
+    if (!s.hostKey.trimmed().isEmpty()) {
+        pin = parseHostKeyPin(s.hostKey);
+        if (!pin.valid) {
+            *error = pin.problem;
+            return SftpNotConfigured;
+        }
     }
     if (s.host.isEmpty() || s.user.isEmpty()) {
         *error = QStringLiteral("No publishing server or account is configured.");
@@ -200,7 +187,19 @@ int SshSession::open(const SshSettings &s, QString *error)
         return SftpProtocolError;
     }
     libssh2_session_set_blocking(m_session, 0);
-    if (libssh2_session_method_pref(m_session, LIBSSH2_METHOD_HOSTKEY, hostKeyMethodPreference(pin.keyType).constData()) != 0) {
+    m_known = std::make_unique<SshKnownHosts>(m_session);
+    SshKnownHosts &known = *m_known;
+    if (!pin.valid)
+        known.load(s.knownHosts);
+    // Ask the server for a key we can check: the pinned type, or the types known_hosts holds
+    // for it (then the rest, so that an unknown server can still be told its fingerprint).
+    QByteArray preference = hostKeyMethodPreference(pin.keyType);
+    if (!pin.valid) {
+        const QByteArray filed = known.knownMethods(SshKnownHosts::hostPattern(s.host, s.port));
+        if (!filed.isEmpty())
+            preference = filed + ',' + preference;
+    }
+    if (libssh2_session_method_pref(m_session, LIBSSH2_METHOD_HOSTKEY, preference.constData()) != 0) {
         *error = QStringLiteral("This program cannot check a host key of type %1.").arg(pin.keyType);
         close();
         return SftpNotConfigured;
@@ -224,87 +223,26 @@ int SshSession::open(const SshSettings &s, QString *error)
             *error = QStringLiteral("The server %1 offers no host key of the pinned type %2").arg(s.host, pin.keyType)
                      + (offered.isEmpty() ? QStringLiteral(".")
                                           : QStringLiteral("; it offers %1.").arg(offered.join(QStringLiteral(", "))))
-                     + QStringLiteral(" The password was not sent.");
+                     + QStringLiteral(" Nothing was sent.");
             close();
         }
         return noPinnedType ? SftpHostKeyMismatch : SftpConnectFailed;
     }
 
-    // The server must prove who it is before the password leaves this computer.
+    // The server must prove who it is before anything of ours leaves this computer.
     if (onPhase)
         onPhase(QStringLiteral("Checking the server's identity"));
-    size_t keyLen = 0;
-    int keyType = 0;
-    libssh2_session_hostkey(m_session, &keyLen, &keyType);
-    const char *hash = libssh2_hostkey_hash(m_session, LIBSSH2_HOSTKEY_HASH_SHA256);
-    if (!hash) {
-        *error = QStringLiteral("Could not read the server's host key, so its identity cannot be checked.");
+    if (int v = verifyHostKey(s, pin.valid ? pin.fingerprint : QString(), known, error)) {
         close();
-        return SftpHostKeyMismatch;
-    }
-    const QString actual = formatSha256Fingerprint(QByteArray(hash, 32));
-    if (!fingerprintsMatch(pin.fingerprint, actual)) {
-        *error = QStringLiteral("The server at %1 is not the expected one: its %2 key has the fingerprint %3, but %4 "
-                                "was expected. The password was not sent.")
-                     .arg(s.host, QLatin1String(keyTypeName(keyType)), actual, pin.fingerprint);
-        close();
-        return SftpHostKeyMismatch;
+        return v;
     }
 
     if (onPhase)
         onPhase(QStringLiteral("Logging in"));
-    const auto loginDeadline = Clock::now() + m_stallTimeout;
-    const QString loginStalled = QStringLiteral("The server %1 stopped answering while logging in.").arg(s.host);
-    const QByteArray user = s.user.toUtf8();
-    const QByteArray password = s.password.toUtf8();
-    // The password is tried straight away: asking first which methods the server offers costs
-    // a round trip that almost every server answers with "password".
-    while ((rc = libssh2_userauth_password_ex(m_session, user.constData(), unsigned(user.size()), password.constData(),
-                                              unsigned(password.size()), nullptr)) == LIBSSH2_ERROR_EAGAIN) {
-        if (int w = waitSocket(loginDeadline, error, loginStalled)) {
-            close();
-            return w;
-        }
-    }
-    bool ok = rc == 0;
-    if (!ok && rc != LIBSSH2_ERROR_AUTHENTICATION_FAILED && rc != LIBSSH2_ERROR_PASSWORD_EXPIRED
-        && rc != LIBSSH2_ERROR_METHOD_NOT_SUPPORTED) {
-        *error = QStringLiteral("Logging in to %1 failed: %2.").arg(s.host, libraryError());
+    m_known.reset();
+    if (int l = logIn(s, error)) {
         close();
-        return SftpConnectionLost;
-    }
-    QByteArray offered("password");
-    if (!ok) {
-        const char *methods = nullptr;
-        while (!(methods = libssh2_userauth_list(m_session, user.constData(), unsigned(user.size())))) {
-            if (libssh2_session_last_errno(m_session) != LIBSSH2_ERROR_EAGAIN)
-                break;
-            if (int w = waitSocket(loginDeadline, error, loginStalled)) {
-                close();
-                return w;
-            }
-        }
-        offered = methods ? QByteArray(methods) : QByteArray();
-    }
-    if (!ok && offered.contains("keyboard-interactive")) {
-        t_kbdPassword = &password;
-        while ((rc = libssh2_userauth_keyboard_interactive_ex(m_session, user.constData(), unsigned(user.size()),
-                                                              answerPrompts)) == LIBSSH2_ERROR_EAGAIN) {
-            if (int w = waitSocket(loginDeadline, error, loginStalled)) {
-                t_kbdPassword = nullptr;
-                close();
-                return w;
-            }
-        }
-        t_kbdPassword = nullptr;
-        ok = rc == 0;
-    }
-    if (!ok) {
-        *error = offered.contains("password") || offered.contains("keyboard-interactive")
-                     ? QStringLiteral("The server %1 did not accept the account name or password.").arg(s.host)
-                     : QStringLiteral("The server %1 does not allow logging in with a password.").arg(s.host);
-        close();
-        return SftpLoginFailed;
+        return l;
     }
     return SftpOk;
 }
@@ -374,6 +312,59 @@ QStringList SshSession::offeredHostKeyTypes(const SshSettings &s, Clock::time_po
     ::close(m_socket);
     m_socket = -1;
     return types;
+}
+
+int SshSession::verifyHostKey(const SshSettings &s, const QString &pinnedFingerprint, SshKnownHosts &known,
+                              QString *error)
+{
+    size_t keyLen = 0;
+    int keyType = 0;
+    const char *keyData = libssh2_session_hostkey(m_session, &keyLen, &keyType);
+    const char *hash = libssh2_hostkey_hash(m_session, LIBSSH2_HOSTKEY_HASH_SHA256);
+    if (!hash || !keyData) {
+        *error = QStringLiteral("Could not read the server's host key, so its identity cannot be checked.");
+        return SftpHostKeyMismatch;
+    }
+    const QByteArray key(keyData, qsizetype(keyLen));
+    const QString type = QLatin1String(keyTypeName(keyType));
+    const QString actual = formatSha256Fingerprint(QByteArray(hash, 32));
+    const QString pattern = SshKnownHosts::hostPattern(s.host, s.port);
+    const QString line = SshKnownHosts::entryLine(pattern, type, key);
+    const QString server = s.port == 22 ? s.host : QStringLiteral("%1 port %2").arg(s.host).arg(s.port);
+
+    if (!pinnedFingerprint.isEmpty()) {
+        if (fingerprintsMatch(pinnedFingerprint, actual)) {
+            m_hostKeyNote = QStringLiteral("matches the pinned host key");
+            return SftpOk;
+        }
+        *error = QStringLiteral("The server at %1 is not the expected one: its %2 key has the fingerprint %3, but %4 "
+                                "was expected. Nothing was sent.")
+                     .arg(server, type, actual, pinnedFingerprint);
+        return SftpHostKeyMismatch;
+    }
+
+    const KnownHostVerdict verdict = known.check(pattern, key, keyType);
+    const QString file = known.path();
+    if (verdict.kind == KnownHostVerdict::Match) {
+        m_hostKeyNote = QStringLiteral("matches %1 line %2").arg(file).arg(verdict.line);
+        return SftpOk;
+    }
+    if (verdict.kind == KnownHostVerdict::Changed) {
+        *error = QStringLiteral("WARNING: THE HOST KEY OF %1 HAS CHANGED! Someone could be listening in on this "
+                                "connection (a man-in-the-middle attack), or the server's key has just been replaced. "
+                                "The %2 key it sent has the fingerprint %3, which differs from the key in %4 line %5. "
+                                "Nothing was sent. If you know the key was replaced, put this line in place of line %5: %6")
+                     .arg(server, type, actual, file)
+                     .arg(verdict.line)
+                     .arg(line);
+        return SftpHostKeyMismatch;
+    }
+    const QString where = file.isEmpty() ? QStringLiteral("known_hosts file") : file;
+    *error = QStringLiteral("The server %1 is not known yet, so nothing was sent: neither a pinned host_key nor %2 "
+                            "vouches for it. It offers a %3 key with the fingerprint %4. If that is your server's key "
+                            "(your web host shows it, or ssh-keygen -l -f on the server), add this line to %2: %5")
+                 .arg(server, where, type, actual, line);
+    return SftpHostKeyUnknown;
 }
 
 int SshSession::openChannel(QString *error)
@@ -544,6 +535,7 @@ int SshSession::run(SftpUploadJob &job, QString *error)
 
 void SshSession::close()
 {
+    m_known.reset();
     if (m_session) {
         if (m_channel) {
             libssh2_channel_free(m_channel);

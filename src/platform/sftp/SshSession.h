@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <chrono>
 #include <functional>
+#include <memory>
 
 struct _LIBSSH2_SESSION;
 struct _LIBSSH2_CHANNEL;
@@ -13,6 +14,7 @@ struct _LIBSSH2_CHANNEL;
 namespace parlivo {
 
 class SftpUploadJob;
+class SshKnownHosts;
 
 struct SshSettings
 {
@@ -20,7 +22,11 @@ struct SshSettings
     int port = 22;
     QString user;
     QString password;
-    QString hostKey;   // pin: "[type ]SHA256:..."
+    QString hostKey;   // pin: "[type ]SHA256:..."; empty: the known_hosts file decides
+    QString knownHosts;   // OpenSSH-format file; "" for none
+    QString identity;     // private key file; "" for none
+    QString passphrase;   // for an encrypted identity
+    bool useAgent = true; // try the keys of the agent at $SSH_AUTH_SOCK first
     // No answer to the connection within this time is a failure ...
     std::chrono::milliseconds connectTimeout{std::chrono::seconds(15)};
     // ... and so is a server that makes no progress for this long later on.
@@ -46,7 +52,11 @@ public:
     int run(SftpUploadJob &job, QString *error);
     void close();
     bool isOpen() const { return m_session != nullptr; }
-
+    // After open(): why the server was trusted, and how the login was made, in plain words.
+    QString hostKeyNote() const { return m_hostKeyNote; }
+    QString loginMethod() const { return m_loginMethod; }
+    // Checks that `folder` exists and takes new files (one is made and removed again).
+    int checkFolder(const QString &folder, QString *error);
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -54,6 +64,15 @@ private:
     // `deadline`. Returns 0, or an error code (cancelled, timed out).
     int waitSocket(Clock::time_point deadline, QString *error, const QString &what, bool honourCancel = true);
     int connectSocket(const SshSettings &s, Clock::time_point deadline, QString *error);
+    int verifyHostKey(const SshSettings &s, const QString &pinnedFingerprint, SshKnownHosts &known, QString *error);
+    int logIn(const SshSettings &s, QString *error);
+    int logInWithAgent(const QByteArray &user, Clock::time_point deadline, QString *error, QStringList *tried);
+    int logInWithIdentity(const SshSettings &s, const QByteArray &user, Clock::time_point deadline, QString *error,
+                          QStringList *tried);
+    int logInWithPassword(const SshSettings &s, const QByteArray &user, const QByteArray &offered,
+                          Clock::time_point deadline, QString *error, QStringList *tried);
+    // One request of the folder check and its answer, over the open channel.
+    int exchange(const QByteArray &request, QByteArray *answer, QString *error);
     int openChannel(QString *error);
     // The host key types the server offers, read from its greeting on a connection of its own.
     QStringList offeredHostKeyTypes(const SshSettings &s, Clock::time_point deadline);
@@ -65,6 +84,9 @@ private:
     _LIBSSH2_SESSION *m_session = nullptr;
     _LIBSSH2_CHANNEL *m_channel = nullptr;
     QString m_host;
+    QString m_hostKeyNote, m_loginMethod;
+    // Lives within the session (the library frees it through the session).
+    std::unique_ptr<SshKnownHosts> m_known;
     std::chrono::milliseconds m_stallTimeout{std::chrono::seconds(30)};
 };
 

@@ -85,7 +85,7 @@ TEST(PublishSettings, EnvironmentOverridesEachValue)
     PublishConfig c = PublishConfig::withOverrides(base(), env({}));
     EXPECT_EQ(c.host, "pages.example");
     EXPECT_EQ(c.remoteFolder, "/httpdocs/");
-    EXPECT_TRUE(c.problem().contains("PARLIVO_SFTP_HOSTKEY")) << "no pin means no connection, and says why";
+    EXPECT_TRUE(c.problem().isEmpty()) << "without a pin, known_hosts decides at connection time";
 
     c = PublishConfig::withOverrides(base(), env({{"PARLIVO_SFTP_HOST", "127.0.0.2"},
                                                  {"PARLIVO_SFTP_PORT", "2222"},
@@ -99,7 +99,7 @@ TEST(PublishSettings, EnvironmentOverridesEachValue)
     EXPECT_EQ(c.password, " spaced ") << "a password is taken exactly";
     EXPECT_EQ(c.hostKey, "ssh-ed25519 SHA256:x");
     EXPECT_EQ(c.pageBase, "http://127.0.0.2:8080/");
-    EXPECT_TRUE(c.problem().isEmpty());
+    EXPECT_TRUE(c.problem().contains("damaged")) << "an unusable pin is reported before connecting";
 }
 
 TEST(PublishSettings, PageBaseFollowsTheHostUnlessSetItself)
@@ -121,15 +121,20 @@ TEST(PublishSettings, BadPortIsReportedNotGuessed)
     }
 }
 
-TEST(PublishSettings, CompiledInDefaultsPointAtALocalServer)
+TEST(PublishSettings, CompiledInDefaultsHoldNoAccountAndSayWhereToWriteOne)
 {
     const PublishConfig c = PublishConfig::compiledIn();
-    EXPECT_FALSE(c.host.isEmpty());
-    EXPECT_GT(c.port, 0);
-    EXPECT_TRUE(c.pageBase.endsWith('/'));
-    EXPECT_EQ(c.password.size(), 9);
-    for (QChar ch : c.password)
-        EXPECT_TRUE((ch >= 'a' && ch <= 'z') || (ch >= '0' && ch <= '9'));
+    EXPECT_TRUE(c.host.isEmpty());
+    EXPECT_TRUE(c.user.isEmpty());
+    EXPECT_TRUE(c.password.isEmpty());
+    EXPECT_TRUE(c.hostKey.isEmpty());
+    EXPECT_EQ(c.port, 22);
+
+    QProcessEnvironment e;
+    e.insert("HOME", "/nonexistent-home");
+    const PublishConfig loaded = PublishConfig::load(PublishConfig::standardSources(e));
+    EXPECT_TRUE(loaded.problem().contains("/nonexistent-home/.config/parlivo/publish.conf"))
+        << loaded.problem().toStdString();
 }
 
 } // namespace
