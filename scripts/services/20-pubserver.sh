@@ -161,6 +161,10 @@ http {
         server_name _;
         root $PUBSERVER_WEBROOT;
         autoindex off;
+        # Uploads travel as hidden temporary files; one left by a lost connection is private.
+        location ~ /\\. {
+            deny all;
+        }
     }
 }
 EOF

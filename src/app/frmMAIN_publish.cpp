@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QEventLoop>
+#include <QFile>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QTime>
@@ -51,6 +52,11 @@ struct frmMAIN::PublishState
     QString pictureBefore, pageBefore;
     // Said once, with the final status, when the page did not answer after the upload.
     QString pendingNote;
+    // What the message was laid out from, to lay it out again under a fresh name.
+    MessageInputs inputs;
+    PrepareOptions options;
+    PreparedMessage prepared;
+    int freshNames = 0;
 };
 
 namespace {
@@ -106,6 +112,10 @@ void PublishMessage(frmMAIN &w)
     options.baseName = MessageBaseName(w.GetDriveSerialNumber(), stamp);
     options.pageBase = s.config.pageBase;
     const PreparedMessage prepared = prepareMessage(in, options);
+    s.inputs = in;
+    s.options = options;
+    s.prepared = prepared;
+    s.freshNames = 0;
     if (!prepared.ok) {
         publicationStopped(w, QStringLiteral("Publishing stopped: ") + prepared.error);
         return;
@@ -183,6 +193,21 @@ void frmMAIN::setupPublishing()
         connect(wodSFTP1.get(), &SftpClient::Done, this, &frmMAIN::wodSFTP1_Done);
     }
     connect(&s->run, &PublishRun::failed, this, [this](const QString &reason) { publicationStopped(*this, reason); });
+    // The name was taken on the server: the message moves to a fresh one, its old copies go.
+    s->run.setRenamer([this, s](QString *why) {
+        for (const QString &path : std::as_const(s->prepared.written))
+            QFile::remove(path);
+        PrepareOptions again = s->options;
+        again.baseName = FreshBaseName(s->options.baseName, ++s->freshNames);
+        s->prepared = prepareMessage(s->inputs, again);
+        if (!s->prepared.ok) {
+            *why = s->prepared.error;
+            return QString();
+        }
+        draft.my_page = s->prepared.pageName;
+        my_picture = s->prepared.pictureName;
+        return pageAddress(s->config.pageBase, draft.my_page);
+    });
     connect(&s->run, &PublishRun::passphraseNeeded, this, [this, s](const QString &why) {
         askPassphrase(*this, why, [s](const QString &answer) { s->run.providePassphrase(answer); });
     });

@@ -18,11 +18,15 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QSocketNotifier>
+#include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTime>
 #include <QTimer>
 
+#include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace parlivo {
@@ -50,6 +54,52 @@ QString publishUsage(const QCommandLineParser &parser)
     return QString::fromLatin1(PublishSynopsis) + (options < 0 ? QString() : help.mid(options));
 }
 
+// Ctrl-C and SIGTERM end a publication cleanly: the handler only notes the signal, the event
+// loop calls the upload off (its temporary files on the server go with it) and the outgoing
+// folder is removed on the way out. A second signal means "now": it ends the process at once.
+int g_signalPipe[2] = {-1, -1};
+volatile std::sig_atomic_t g_signalled = 0;
+
+void onSignal(int sig)
+{
+    if (g_signalled)
+        ::_exit(128 + sig);
+    g_signalled = sig;
+    const char byte = char(sig);
+    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
+}
+
+void catchSignals()
+{
+    if (g_signalPipe[0] < 0 && ::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    struct sigaction sa {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    ::sigaction(SIGINT, &sa, nullptr);
+    ::sigaction(SIGTERM, &sa, nullptr);
+}
+
+// The text of --text-file: a file, or standard input for "-"; UTF-8 either way.
+bool readTextFile(const QString &name, QString *text, QString *why)
+{
+    QFile f;
+    const bool opened = name == QLatin1String("-") ? f.open(stdin, QIODevice::ReadOnly)
+                                                   : (f.setFileName(name), f.open(QIODevice::ReadOnly));
+    if (!opened) {
+        *why = QStringLiteral("the text file \"%1\" could not be read: %2").arg(name, f.errorString());
+        return false;
+    }
+    const QByteArray bytes = f.readAll();
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    *text = utf8.decode(bytes);
+    if (utf8.hasError()) {
+        *why = QStringLiteral("the text file \"%1\" is not UTF-8 text").arg(name);
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int runPublishCommand(const QStringList &arguments)
@@ -70,6 +120,9 @@ int runPublishCommand(const QStringList &arguments)
     const QCommandLineOption picture(QStringLiteral("picture"), QStringLiteral("The picture (the rabbit when left out)."),
                                      QStringLiteral("FILE"));
     const QCommandLineOption text(QStringLiteral("text"), QStringLiteral("A short text message."), QStringLiteral("TEXT"));
+    const QCommandLineOption textFile(QStringLiteral("text-file"),
+                                      QStringLiteral("The text message from a UTF-8 file (\"-\" reads standard input)."),
+                                      QStringLiteral("FILE"));
     const QCommandLineOption link(QStringLiteral("link"), QStringLiteral("A web link (http, https or mailto)."),
                                   QStringLiteral("URL"));
     const QCommandLineOption background(QStringLiteral("background-sound"), QStringLiteral("A background sound (WAV)."),
@@ -80,7 +133,7 @@ int runPublishCommand(const QStringList &arguments)
     const QCommandLineOption passphraseFile(QStringLiteral("passphrase-file"),
                                             QStringLiteral("Read the identity file's passphrase from FILE."),
                                             QStringLiteral("FILE"));
-    parser.addOptions({audio, picture, text, link, background, video, passphraseFile});
+    parser.addOptions({audio, picture, text, textFile, link, background, video, passphraseFile});
     const QCommandLineOption captions(QStringLiteral("captions"),
                                       QStringLiteral("WebVTT captions of the audio (as parlivo speak --captions writes)."),
                                       QStringLiteral("FILE"));
@@ -108,6 +161,13 @@ int runPublishCommand(const QStringList &arguments)
         in.my_picture = parser.value(picture);
     }
     in.my_text_message = parser.value(text);
+    if (parser.isSet(textFile)) {
+        if (parser.isSet(text))
+            return fail(QStringLiteral("--text and --text-file cannot be given together"));
+        QString why;
+        if (!readTextFile(parser.value(textFile), &in.my_text_message, &why))
+            return fail(why);
+    }
     if (parser.isSet(link)) {
         in.wants_link = true;
         in.my_link = parser.value(link);
@@ -149,6 +209,7 @@ int runPublishCommand(const QStringList &arguments)
     if (!config.problem().isEmpty())
         return fail(config.problem());
 
+    catchSignals();
     QString passphrase;
     if (parser.isSet(passphraseFile)) {
         QString error;
@@ -165,7 +226,7 @@ int runPublishCommand(const QStringList &arguments)
     options.outFolder = outgoing.path();
     options.baseName = MessageBaseName(GetDriveSerialNumber(drives, appFolder), MessageTimeStamp(QTime::currentTime()));
     options.pageBase = config.pageBase;
-    const PreparedMessage prepared = prepareMessage(in, options);
+    PreparedMessage prepared = prepareMessage(in, options);
     if (!prepared.ok)
         return fail(prepared.error);
 
@@ -173,10 +234,37 @@ int runPublishCommand(const QStringList &arguments)
     if (!client)
         return fail(QStringLiteral("the upload component could not be started"));
 
-    const QString address = pageAddress(config.pageBase, prepared.pageName);
+    QString address = pageAddress(config.pageBase, prepared.pageName);
     const bool progress = ::isatty(STDERR_FILENO);
     int exitCode = 1;
     PublishRun run;
+    // The outgoing copy is gone when the command ends; the user's own files are untouched.
+    run.setKeptNote(QStringLiteral(" Your own files are unchanged: you can publish them again."));
+    int freshNames = 0;
+    run.setRenamer([&](QString *why) {
+        for (const QString &path : std::as_const(prepared.written))
+            QFile::remove(path);
+        PrepareOptions again = options;
+        again.baseName = FreshBaseName(options.baseName, ++freshNames);
+        prepared = prepareMessage(in, again);
+        if (!prepared.ok) {
+            *why = prepared.error;
+            return QString();
+        }
+        if (progress)
+            say(stderr, QStringLiteral("The name was taken on the server; publishing as %1 instead...\n")
+                            .arg(prepared.baseName));
+        address = pageAddress(config.pageBase, prepared.pageName);
+        return address;
+    });
+    QSocketNotifier signalWatch(g_signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&signalWatch, &QSocketNotifier::activated, &app, [&] {
+        char byte = 0;
+        while (::read(g_signalPipe[0], &byte, 1) > 0) {
+        }
+        exitCode = 128 + int(g_signalled);
+        QCoreApplication::exit(exitCode);
+    });
     run.setPassphrase(passphrase);
     QObject::connect(client.get(), &SftpClient::Connected, &run, &PublishRun::onConnected);
     QObject::connect(client.get(), &SftpClient::Done, &run, &PublishRun::onDone);
@@ -204,7 +292,13 @@ int runPublishCommand(const QStringList &arguments)
     QTimer::singleShot(0, &app, [&] { run.start(client.get(), config, outgoing.path() + QLatin1Char('/'), address); });
     const int code = app.exec();
     run.cancel();
+    // Waits (briefly) for the worker, which removes this upload's temporary files on the server.
     client.reset();
+    if (g_signalled) {
+        outgoing.remove();
+        say(stderr, QStringLiteral("parlivo publish: cancelled\n"));
+        return 128 + int(g_signalled);
+    }
     return code;
 }
 

@@ -40,6 +40,10 @@ public:
     virtual void disconnectFromServer() = 0;
     virtual void cancel() = 0;
 
+    // The Done code of an upload that found one of its names taken on the server (by another
+    // message, or by anything else): nothing was replaced and nothing of it stayed there.
+    static constexpr int NameTaken = 8;
+
 signals:
     void Connected(int errorCode, const QString &errorText);
     void StateChanged(int oldState);

@@ -1,5 +1,7 @@
 #include "MessageFiles.h"
 
+#include "ContentCheck.h"
+
 #include "app/naming/Naming.h"
 
 #include <QDir>
@@ -80,6 +82,25 @@ PreparedMessage prepareMessage(const MessageInputs &in, const PrepareOptions &o)
         r.written.clear();
         return r;
     };
+
+    // Every file is looked at before anything is copied: a message is refused whole.
+    const auto refuse = [&r](const QString &what, const QString &file, const QString &problem) {
+        r.ok = false;
+        r.failedFile = file;
+        r.error = QStringLiteral("%1 \"%2\" %3. Nothing was uploaded.").arg(what, file, problem);
+        return r;
+    };
+    QString problem;
+    if (in.i_recorded && !(problem = contentProblem(MediaRole::Audio, in.audioSource)).isEmpty())
+        return refuse(QStringLiteral("The audio message"), in.audioSource, problem);
+    if (in.wants_picture && !(problem = contentProblem(MediaRole::Picture, in.my_picture)).isEmpty())
+        return refuse(QStringLiteral("The picture"), in.my_picture, problem);
+    if (in.wants_backsound
+        && !(problem = contentProblem(MediaRole::BackgroundSound, in.my_background_wav)).isEmpty())
+        return refuse(QStringLiteral("The background sound"), in.my_background_wav, problem);
+    if (in.wants_video && variant.valid
+        && !(problem = contentProblem(MediaRole::Video, in.my_video, in.what_format)).isEmpty())
+        return refuse(QStringLiteral("The video"), in.my_video, problem);
 
     PageValues values;
     values.pageBase = o.pageBase;

@@ -54,16 +54,43 @@ QString escapeHtml(const QString &text)
     return out;
 }
 
-SafeLink safeLinkValue(const QString &link)
+QString withoutControlCharacters(const QString &text, bool keepLineBreaks)
 {
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        const bool kept = keepLineBreaks && (u == '\t' || u == '\n' || u == '\r');
+        if ((u < 0x20 && !kept) || u == 0x7f)
+            continue;
+        out += c;
+    }
+    return out;
+}
+
+QString previewText(const QString &text)
+{
+    QString flat = text;
+    flat.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    for (const char c : {'\r', '\n', '\t'})
+        flat.replace(QLatin1Char(c), QLatin1Char(' '));
+    flat = withoutControlCharacters(flat, false);
+    if (flat.size() <= PreviewLength)
+        return flat;
+    qsizetype n = PreviewLength;
+    if (flat.at(n - 1).isHighSurrogate())
+        --n;   // never half a character
+    return flat.left(n);
+}
+
+SafeLink safeLinkValue(const QString &typed)
+{
+    // Control characters have no place in an address; a browser drops them too, so they are
+    // dropped before the scheme is looked at ("java\x01script:" is refused like the rest).
+    const QString link = withoutControlCharacters(typed, false);
     const QString trimmed = link.trimmed();
     if (trimmed.isEmpty())
         return {true, QString()};
-    // Control characters have no place in an address and can hide a scheme from the check.
-    for (const QChar c : trimmed) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
-            return {false, QString()};
-    }
     // "host:8080/path" is a bare host with a port, not a scheme.
     static const QRegularExpression scheme(QStringLiteral("^([A-Za-z][A-Za-z0-9+.\\-]*):(?!\\d+(/|$))"));
     const auto m = scheme.match(trimmed);
@@ -78,16 +105,21 @@ SafeLink safeLinkValue(const QString &link)
 QVector<Replacement> replacementsFor(const PageValues &v, ReplacementOrder order)
 {
     const auto ph = [](const char *p) { return QString::fromLatin1(p); };
-    const QString text = v.textMessage.isEmpty()
+    const QString typed = withoutControlCharacters(v.textMessage, true);
+    const QString text = typed.isEmpty()
         ? QString()
-        : QStringLiteral("My Text Message: ") + escapeHtml(v.textMessage);
+        : QStringLiteral("My Text Message: ") + escapeHtml(typed);
+    // A link preview carries the start of the text only; the page carries all of it.
+    const QString preview = typed.isEmpty()
+        ? QString()
+        : QStringLiteral("My Text Message: ") + escapeHtml(previewText(typed));
 
     QVector<Replacement> r;
-    r.push_back({ph(Placeholder::PageBase), escapeHtml(v.pageBase)});
+    r.push_back({ph(Placeholder::PageBase), escapeHtml(v.pageBase), {}});
     if (v.hasBackgroundSound)
-        r.push_back({ph(Placeholder::BackgroundSound), escapeHtml(v.backgroundSoundName)});
-    const Replacement link{ph(Placeholder::Link), escapeHtml(v.link)};
-    const Replacement picture{ph(Placeholder::Picture), escapeHtml(v.pictureName)};
+        r.push_back({ph(Placeholder::BackgroundSound), escapeHtml(v.backgroundSoundName), {}});
+    const Replacement link{ph(Placeholder::Link), escapeHtml(v.link), {}};
+    const Replacement picture{ph(Placeholder::Picture), escapeHtml(v.pictureName), {}};
     if (order == ReplacementOrder::A) {
         if (v.hasLink)
             r.push_back(link);
@@ -98,13 +130,14 @@ QVector<Replacement> replacementsFor(const PageValues &v, ReplacementOrder order
             r.push_back(link);
     }
     if (v.hasAudio)
-        r.push_back({ph(Placeholder::Audio), escapeHtml(v.audioName)});
-    r.push_back({ph(Placeholder::TextMessage), text});
+        r.push_back({ph(Placeholder::Audio), escapeHtml(v.audioName), {}});
+    r.push_back({ph(Placeholder::TextMessage), text, preview});
     if (v.hasVideo)
-        r.push_back({ph(Placeholder::Video), escapeHtml(v.videoName)});
+        r.push_back({ph(Placeholder::Video), escapeHtml(v.videoName), {}});
     if (v.hasCaptions)
-        r.push_back({ph(Placeholder::Captions), escapeHtml(v.captionsName)});
-    r.push_back({ph(Placeholder::Transcript), v.hasCaptions ? escapeHtml(v.transcript) : QString()});
+        r.push_back({ph(Placeholder::Captions), escapeHtml(v.captionsName), {}});
+    r.push_back({ph(Placeholder::Transcript),
+                 v.hasCaptions ? escapeHtml(withoutControlCharacters(v.transcript, true)) : QString(), {}});
     return r;
 }
 
@@ -114,7 +147,9 @@ QString replaceInTemplateText(const QString &line, const QVector<Replacement> &r
     // only looked for in the template pieces.
     struct Piece { QString text; bool inserted; };
     std::vector<Piece> pieces{{line, false}};
+    const bool metaLine = line.trimmed().startsWith(QLatin1String("<meta"), Qt::CaseInsensitive);
     for (const Replacement &rep : replacements) {
+        const QString &value = metaLine && !rep.inMeta.isNull() ? rep.inMeta : rep.value;
         if (rep.placeholder.isEmpty())
             continue;
         std::vector<Piece> next;
@@ -131,7 +166,7 @@ QString replaceInTemplateText(const QString &line, const QVector<Replacement> &r
                     break;
                 if (at > from)
                     next.push_back({p.text.mid(from, at - from), false});
-                next.push_back({rep.value, true});
+                next.push_back({value, true});
                 from = at + rep.placeholder.size();
             }
             if (from < p.text.size())

@@ -45,6 +45,7 @@ struct Replacement
 {
     QString placeholder;
     QString value;
+    QString inMeta{};   // the value inside <meta> lines (link previews), when it differs
 };
 
 // What the page gets. Conditional replacements are simply left out of the list, so
@@ -66,6 +67,15 @@ struct PageValues
     QString captionsName;
     QString transcript;       // as typed; escaped when inserted, only with captions
 };
+
+// The text without control characters (BEL, ESC, DEL, ...): they have no meaning in a page
+// and some browsers and mail programs act on them. Tab and line breaks stay when asked.
+QString withoutControlCharacters(const QString &text, bool keepLineBreaks);
+
+// At most this many characters of the text go into the link preview.
+inline constexpr qsizetype PreviewLength = 200;
+// The first PreviewLength characters of the text, on one line.
+QString previewText(const QString &text);
 
 // HTML-escapes text for element content and quoted attribute values.
 QString escapeHtml(const QString &text);

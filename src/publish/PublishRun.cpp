@@ -6,8 +6,6 @@ namespace parlivo {
 
 namespace {
 
-QString kept() { return QStringLiteral(" Your message is kept: you can publish it again."); }
-
 QString withDetail(const QString &what, const QString &detail)
 {
     const QString d = detail.trimmed();
@@ -51,14 +49,15 @@ void PublishRun::start(SftpClient *client, const PublishConfig &config, const QS
     m_remoteFolder = config.remoteFolder;
     m_pageAddress = pageAddress;
     m_checkNote.clear();
+    m_freshNames = 0;
     m_phase = Phase::Connecting;
     if (!client) {
-        fail(QStringLiteral("Publishing failed: the upload component could not be started.") + kept());
+        fail(QStringLiteral("Publishing failed: the upload component could not be started.") + m_keptNote);
         return;
     }
     const QString problem = config.problem();
     if (!problem.isEmpty()) {
-        fail(QStringLiteral("Publishing failed: ") + problem + kept());
+        fail(QStringLiteral("Publishing failed: ") + problem + m_keptNote);
         return;
     }
     client->setHostname(config.host);
@@ -104,12 +103,12 @@ void PublishRun::onConnected(int errorCode, const QString &errorText)
         fail(withDetail(QStringLiteral("Publishing failed: could not log in"),
                         errorText + QStringLiteral(" Give it with --passphrase-file FILE, or add the key to your "
                                                    "agent with: ssh-add %1").arg(m_identity))
-             + kept());
+             + m_keptNote);
         return;
     }
     if (errorCode != 0) {
         fail(withDetail(QStringLiteral("Publishing failed: could not connect to the publishing server"), errorText)
-             + kept());
+             + m_keptNote);
         return;
     }
     m_phase = Phase::Uploading;
@@ -149,8 +148,24 @@ void PublishRun::onDone(int errorCode, const QString &errorText)
 {
     if (m_phase != Phase::Uploading && m_phase != Phase::Connecting)
         return;
+    if (errorCode == SftpClient::NameTaken && m_renamer && m_phase == Phase::Uploading && m_client
+        && m_freshNames < MaxFreshNames) {
+        // Another message has this name (published in the same second, today or on another
+        // day): this one moves to a fresh name, and nothing of it went to the taken one.
+        ++m_freshNames;
+        QString why;
+        const QString address = m_renamer(&why);
+        if (address.isEmpty()) {
+            fail(withDetail(QStringLiteral("Publishing failed: the message could not be given a new name"), why)
+                 + m_keptNote);
+            return;
+        }
+        m_pageAddress = address;
+        m_client->putFolder(m_localFolder, m_remoteFolder, 0);
+        return;
+    }
     if (errorCode != 0) {
-        fail(withDetail(QStringLiteral("Publishing failed: the files could not be uploaded"), errorText) + kept());
+        fail(withDetail(QStringLiteral("Publishing failed: the files could not be uploaded"), errorText) + m_keptNote);
         return;
     }
     m_phase = Phase::Checking;
@@ -163,7 +178,7 @@ void PublishRun::providePassphrase(const QString &passphrase)
         return;
     m_waitingForPassphrase = false;
     if (passphrase.isEmpty()) {
-        fail(QStringLiteral("Publishing stopped: no passphrase was given for the key %1.").arg(m_identity) + kept());
+        fail(QStringLiteral("Publishing stopped: no passphrase was given for the key %1.").arg(m_identity) + m_keptNote);
         return;
     }
     m_passphrase = passphrase;

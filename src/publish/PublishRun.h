@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <functional>
 
 namespace parlivo {
 
@@ -29,6 +30,15 @@ public:
     // configuration fails at once (failed() is emitted before this returns).
     void start(SftpClient *client, const PublishConfig &config, const QString &localFolder,
                const QString &pageAddress);
+
+    // Lays the message out again under a fresh name after the server had its name taken;
+    // returns the new page address, or "" with `error` set. Without one a taken name fails.
+    using Renamer = std::function<QString(QString *error)>;
+    void setRenamer(Renamer renamer) { m_renamer = std::move(renamer); }
+    // Said after every failure: what the user still has (the window keeps the draft).
+    void setKeptNote(const QString &note) { m_keptNote = note; }
+    // How many fresh names one publication tries before it gives up.
+    static constexpr int MaxFreshNames = 30;
 
     // The client's notifications.
     void onConnected(int errorCode, const QString &errorText);
@@ -69,6 +79,9 @@ private:
     QString m_passphrase, m_identity;
     SftpClient *m_client = nullptr;
     QString m_localFolder, m_remoteFolder, m_pageAddress, m_checkNote;
+    QString m_keptNote = QStringLiteral(" Your message is kept: you can publish it again.");
+    Renamer m_renamer;
+    int m_freshNames = 0;
     PageCheck m_check;
     // The previous session is still closing: connect once the client reports it closed.
     bool m_waitingForClose = false;

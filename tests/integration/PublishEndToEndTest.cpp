@@ -1,9 +1,11 @@
 // The whole publishing road against the local publishing server that ./dev test starts:
 // through the window's handlers with the real SFTP client, and through `parlivo publish`.
 // The published page is fetched over HTTP and loaded in the system's headless Chromium.
+#include "FaultProxy.h"
 #include "app/dialogs/frmError.h"
 #include "app/model/MessageDraft.h"
 #include "fakes/FakePlatform.h"
+#include "fakes/MediaSamples.h"
 #include "platform/Factories.h"
 #include "platform/audio/Mp3Encoder.h"
 #include "publish/LinkDelivery.h"
@@ -20,9 +22,11 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTcpServer>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTime>
 #include <cmath>
+#include <csignal>
 #include <gtest/gtest.h>
 
 using namespace parlivo;
@@ -164,7 +168,7 @@ protected:
         w->draft.my_link = "www.example.org/news?a=1&b=2";
         w->draft.my_background_wav = fp.appFolder() + "/tada.wav";
         w->draft.wants_backsound = true;
-        w->draft.my_video = fp.plant("mine/clip.mov", QByteArray(200000, 'v'));
+        w->draft.my_video = fp.plant("mine/clip.mov", test::sampleVideo("MOV", 200000));
         w->draft.wants_video = true;
         w->draft.what_format = "MOV";
     }
@@ -272,7 +276,8 @@ TEST_F(PublishEndToEnd, FailedUploadsKeepTheDraftAndLeaveNoPartialFiles)
         EXPECT_EQ(webrootFiles(), filesBefore);
     }
 
-    // A different file already under one of this message's names is a conflict, never replaced.
+    // A different file already under one of this message's names is never replaced: the
+    // message moves to a fresh name, and its page, files and link all carry it.
     const QString webroot = qEnvironmentVariable("PARLIVO_WEBROOT");
     fp.plant("Quillbox/.keep");   // the folder exists before the names are taken
     QFile::remove(fp.appFolder() + "/Quillbox/.keep");
@@ -284,25 +289,20 @@ TEST_F(PublishEndToEnd, FailedUploadsKeepTheDraftAndLeaveNoPartialFiles)
         planted << name;
     }
     publish();
-    ASSERT_TRUE(waitForStatus([](const QString &s) { return s.startsWith("Publishing failed"); }, 40000))
-        << w->status().toStdString();
-    EXPECT_FALSE(w->draft.im_done);
-    for (const QString &name : planted)
-        EXPECT_EQ(fileBytes(webroot + "/" + name), "someone else's picture");
-    // Whatever did reach the server is complete.
-    for (const QString &name : webrootFiles()) {
-        const QString local = fp.appFolder() + "/Quillbox/" + name;
-        if (QFileInfo::exists(local) && !planted.contains(name))
-            EXPECT_EQ(fileBytes(webroot + "/" + name), fileBytes(local)) << name.toStdString();
-    }
-
-    // Once the name is free again, the same message goes out.
-    for (const QString &name : planted)
-        QFile::remove(webroot + "/" + name);
-    publish();
     ASSERT_TRUE(waitForStatus([](const QString &s) { return s == "Please proceed to next step..."; }))
         << w->status().toStdString();
     EXPECT_TRUE(w->draft.im_done);
+    EXPECT_TRUE(w->draft.my_page.endsWith("_2.htm")) << w->draft.my_page.toStdString();
+    for (const QString &name : planted) {
+        EXPECT_EQ(fileBytes(webroot + "/" + name), "someone else's picture");
+        QFile::remove(webroot + "/" + name);
+    }
+    const QString base = w->draft.my_page.chopped(4);
+    const QString html = QString::fromUtf8(fileBytes(webroot + "/" + w->draft.my_page));
+    for (const QString &name : namesInPage(html).filter(QRegularExpression("^PVD82_"))) {
+        EXPECT_TRUE(name.startsWith(base + ".")) << name.toStdString();
+        EXPECT_EQ(fileBytes(webroot + "/" + name), fileBytes(fp.appFolder() + "/Quillbox/" + name)) << name.toStdString();
+    }
 }
 
 TEST_F(PublishEndToEnd, TheCommandLinePublishesAndPrintsTheEmailText)
@@ -351,6 +351,125 @@ TEST_F(PublishEndToEnd, TheCommandLinePublishesAndPrintsTheEmailText)
         EXPECT_TRUE(q.readAllStandardOutput().isEmpty());
         EXPECT_TRUE(QString::fromUtf8(q.readAllStandardError()).contains(QString::fromLatin1(b.says)));
         EXPECT_EQ(webrootFiles(), before);
+    }
+}
+
+namespace {
+
+// A second application folder on the same drive: the program and its files, copied.
+QString copyOfTheProgram(const QString &folder)
+{
+    QProcess::execute("cp", {"-a", QStringLiteral(PARLIVO_APP_DIR "/."), folder});
+    return folder + "/parlivo";
+}
+
+QString addressPrinted(QProcess &p)
+{
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed().split("\r\n").last().trimmed();
+}
+
+QStringList hiddenMessageFiles()
+{
+    return webrootFiles().filter(QRegularExpression("^\\..*PVD82_"));
+}
+
+} // namespace
+
+TEST_F(PublishEndToEnd, TwoPublishersAtOnceAndTakenNamesEachGetTheirOwnWholePage)
+{
+    NEEDS_PUBLISHING_SERVER();
+    const QString pageBase = qEnvironmentVariable("PARLIVO_PAGE_BASE");
+    QTemporaryDir first, second;
+    const QString programs[2] = {copyOfTheProgram(first.path()), copyOfTheProgram(second.path())};
+    const QString pictures[2] = {QStringLiteral(PARLIVO_SOURCE_DIR "/assets/Images/Happy_Cat.jpg"),
+                                 QStringLiteral(PARLIVO_SOURCE_DIR "/assets/Images/Sunset_Hills.jpg")};
+    // Each page must show its own text and picture, and only files of its own name.
+    const auto pageIsWhole = [&](const QString &address, const QString &text, const QString &picture) {
+        QByteArray html;
+        ASSERT_EQ(httpGet(address, &html), 200) << address.toStdString();
+        const QString page = QString::fromUtf8(html);
+        EXPECT_TRUE(page.contains(text)) << address.toStdString();
+        const QString base = address.section('/', -1).section('.', 0, 0);
+        for (const QString &name : namesInPage(page).filter(QRegularExpression("^PVD82_")))
+            EXPECT_TRUE(name.startsWith(base + ".")) << name.toStdString();
+        QByteArray gif;
+        EXPECT_EQ(httpGet(pageBase + base + ".gif", &gif), 200);
+        EXPECT_EQ(gif, fileBytes(picture)) << address.toStdString();
+    };
+    QString serial;
+    for (int round = 0; round < 10; ++round) {
+        SCOPED_TRACE(round);
+        const QString texts[2] = {QString("Meet at 10 - Anna %1").arg(round), QString("Pay 9000 to Bobby %1").arg(round)};
+        QProcess p[2];
+        for (int i = 0; i < 2; ++i)
+            p[i].start(programs[i], {"publish", "--picture", pictures[i], "--text", texts[i]});
+        QString address[2];
+        for (int i = 0; i < 2; ++i) {
+            ASSERT_TRUE(p[i].waitForFinished(60000));
+            ASSERT_EQ(p[i].exitCode(), 0) << p[i].readAllStandardError().toStdString();
+            address[i] = addressPrinted(p[i]);
+        }
+        EXPECT_NE(address[0], address[1]);
+        for (int i = 0; i < 2; ++i)
+            pageIsWhole(address[i], "My Text Message: " + texts[i], pictures[i]);
+        serial = QRegularExpression("PVD82_(-?\\d+)_").match(address[0]).captured(1);
+    }
+
+    // Names of the next seconds taken by files of the very size of a message's sound: not
+    // "already there", and never replaced; the message takes a fresh name.
+    const QString mp3 = fp.appFolder() + "/mine/hello.mp3";
+    QDir().mkpath(fp.appFolder() + "/mine");
+    ASSERT_TRUE(writeToneMp3(mp3));
+    const QString webroot = qEnvironmentVariable("PARLIVO_WEBROOT");
+    QStringList planted;
+    for (int s = 0; s < 5; ++s) {
+        const QString name = "PVD82_" + serial + "_" + QTime::currentTime().addSecs(s).toString("HH_mm_ss") + ".mp3";
+        planted << webroot + "/" + name;
+        writeBytes(planted.last(), QByteArray(fileBytes(mp3).size(), '\0'));
+    }
+    QProcess p;
+    p.start(programs[0], {"publish", "--audio", mp3, "--picture", pictures[1], "--text", "Taken"});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    const QString address = addressPrinted(p);
+    // (The rounds above may have used the first fresh names of this second already.)
+    EXPECT_TRUE(QRegularExpression("_\\d\\d_\\d\\d_\\d\\d_\\d+\\.htm$").match(address).hasMatch()) << address.toStdString();
+    pageIsWhole(address, "My Text Message: Taken", pictures[1]);
+    QByteArray sound;
+    EXPECT_EQ(httpGet(address.chopped(4) + ".mp3", &sound), 200);
+    EXPECT_EQ(sound, fileBytes(mp3));
+    for (const QString &path : planted) {
+        EXPECT_EQ(fileBytes(path), QByteArray(fileBytes(mp3).size(), '\0')) << path.toStdString();
+        QFile::remove(path);
+    }
+    EXPECT_EQ(hiddenMessageFiles(), QStringList());
+}
+
+TEST_F(PublishEndToEnd, CtrlCOrTerminateMidUploadCancelsAndLeavesNothingBehind)
+{
+    NEEDS_PUBLISHING_SERVER();
+    // A slow line, so that the upload is surely under way when the signal comes.
+    FaultProxy proxy(qEnvironmentVariable("PARLIVO_SFTP_HOST"), qEnvironmentVariableIntValue("PARLIVO_SFTP_PORT"));
+    proxy.limitRate(4 << 20);
+    const QString video = fp.plant("mine/long.avi", sampleVideo("AVI", 48 << 20));
+    for (const auto &[sig, code] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}}) {
+        SCOPED_TRACE(sig);
+        QTemporaryDir tmp;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("PARLIVO_SFTP_HOST", "127.0.0.1");
+        env.insert("PARLIVO_SFTP_PORT", QString::number(proxy.port()));
+        env.insert("TMPDIR", tmp.path());
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(PARLIVO_APP_DIR "/parlivo"), {"publish", "--video", video});
+        ASSERT_TRUE(QTest::qWaitFor([] { return !hiddenMessageFiles().isEmpty(); }, 15000));
+        ::kill(pid_t(p.processId()), sig);
+        ASSERT_TRUE(p.waitForFinished(6000));
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p.exitCode(), code);
+        EXPECT_TRUE(p.readAllStandardError().contains("cancelled"));
+        EXPECT_EQ(hiddenMessageFiles(), QStringList());
+        EXPECT_EQ(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
     }
 }
 

@@ -4,6 +4,7 @@
 #include "platform/sftp/SftpUpload.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -138,6 +139,22 @@ inline QByteArray readFile(const QString &path)
 inline QStringList remoteNames(const QString &dir)
 {
     return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+}
+
+// Dates back the hidden files under `prefix` in the web folder by `seconds`: what a dead
+// upload left there long enough ago to count as stale. Returns their names.
+inline QStringList ageLeftovers(const QString &webroot, const QString &prefix, qint64 seconds)
+{
+    QStringList aged;
+    for (const QString &n : remoteNames(webroot)) {
+        if (!n.startsWith('.') || !n.contains(prefix))
+            continue;
+        QFile f(webroot + '/' + n);
+        f.open(QIODevice::ReadWrite);
+        f.setFileTime(QDateTime::currentDateTime().addSecs(-seconds), QFileDevice::FileModificationTime);
+        aged << n;
+    }
+    return aged;
 }
 
 // A fresh name prefix per test, so runs against one server never meet each other's files.

@@ -1,5 +1,6 @@
 // The SFTP client against the local publishing server: what arrives, and what every kind of
 // failure leaves behind (nothing half-written, and never a success reported).
+#include "FaultProxy.h"
 #include "SftpServerSupport.h"
 
 #include <QProcess>
@@ -232,7 +233,8 @@ TEST_F(SftpUpload, ServerDyingMidFileLeavesNoFileUnderItsName)
     EXPECT_FALSE(QFileInfo::exists(webPath(p + "big.mp4")));
     EXPECT_TRUE(waitFor([&] { return !c.isBusy(); }, 3000)) << "a lost connection is a disconnected one";
 
-    // Publishing again works, and clears what the lost run left behind.
+    // Publishing again works, and clears what the lost run left behind once it is stale.
+    EXPECT_EQ(ageLeftovers(server.webroot, p, 11 * 60).size(), 1);
     QFile::remove(localPath(p + "big.mp4"));
     writeFile(localPath(p + "big.mp4"), pattern(200000, 7));
     const Outcome again = publish(server, local.path());
@@ -296,8 +298,54 @@ TEST_F(SftpUpload, SilentOrHangingServerTimesOut)
     EXPECT_TRUE(o.text.contains("stopped answering")) << o.text.toStdString();
     EXPECT_LT(t.elapsed(), 6000);
     EXPECT_FALSE(QFileInfo::exists(webPath(p + "big.mp4")));
-    // The server never got to remove its temporary file; the next run of the folder would.
-    QFile::remove(webPath("." + p + "big.mp4.part"));
+    // The server never got to remove its temporary file; a later upload does once it is stale.
+    ageLeftovers(server.webroot, p, 11 * 60);
+}
+
+TEST_F(SftpUpload, CutAndFrozenConnectionsAreNamedAndTheirLeftoversAreHiddenThenCleared)
+{
+    using namespace std::chrono_literals;
+    struct Case { const char *what; std::function<void(FaultProxy &)> fault; int code; QString says; };
+    const QString p = uniquePrefix("fault");
+    const std::vector<Case> cases = {
+        {"cut", [](FaultProxy &x) { x.cutAfter(3 << 20); }, SftpConnectionLost,
+         "The connection to the server was lost while sending " + p + "cut.mp4."},
+        {"frozen", [](FaultProxy &x) { x.freezeAfter(3 << 20); }, SftpTimedOut, "stopped answering"},
+    };
+    QStringList leftovers;
+    for (const Case &k : cases) {
+        SCOPED_TRACE(k.what);
+        QTemporaryDir folder;
+        writeFile(folder.path() + "/" + p + k.what + ".mp4", pattern(12 << 20, 1));
+        Outcome o;
+        {
+            FaultProxy proxy(server.host, server.port);
+            k.fault(proxy);
+            SftpQtClient c;
+            server.configure(c);
+            c.setHostname("127.0.0.1");
+            c.setPort(proxy.port());
+            c.setTimeouts(5000ms, 1500ms);
+            ASSERT_EQ(connectTo(c).code, 0);
+            o = upload(c, folder.path(), Remote, 20000);
+        }
+        EXPECT_EQ(o.code, k.code) << o.text.toStdString();
+        EXPECT_TRUE(o.text.contains(k.says)) << o.text.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(webPath(p + k.what + ".mp4")));
+    }
+    // The dead uploads' temporary files stay, but the web server does not hand them out ...
+    ASSERT_TRUE(waitFor([&] { return remoteNames(server.webroot).filter(p).size() == 2; }, 3000))
+        << remoteNames(server.webroot).filter(p).join(" ").toStdString();
+    for (const QString &n : remoteNames(server.webroot).filter(p))
+        EXPECT_EQ(httpGet(server.pageBase + n), 403) << n.toStdString();
+    // ... and the next upload to the folder removes them once they are stale, not before.
+    writeFile(localPath(p + "next.htm"), pattern(100, 2));
+    ASSERT_EQ(publish(server, local.path()).code, 0);
+    EXPECT_EQ(remoteNames(server.webroot).filter(p).size(), 3);
+    ageLeftovers(server.webroot, p, 11 * 60);
+    QFile::remove(webPath(p + "next.htm"));
+    ASSERT_EQ(publish(server, local.path()).code, 0);
+    EXPECT_EQ(remoteNames(server.webroot).filter(p), QStringList{p + "next.htm"});
 }
 
 TEST_F(SftpUpload, CancelStopsWithinTwoSecondsAndCleansUp)

@@ -160,6 +160,21 @@ TEST(PageReplacement, LinksOfOtherSchemesAreRefusedAndBareHostsGetHttp)
     }
 }
 
+TEST(PageReplacement, ControlCharactersAreDroppedAndThePreviewCarriesTheFirst200Characters)
+{
+    EXPECT_EQ(safeLinkValue(QString::fromLatin1("https://exa\x07mple.com/\x1b[2Jx\x7f")).value, "https://example.com/[2Jx");
+    EXPECT_FALSE(safeLinkValue(QString::fromLatin1("java\x01script:alert(1)")).insert);
+
+    PageValues v;
+    v.textMessage = QString::fromLatin1("Bell\x07 esc\x1b del\x7f\tline\r\nnext") + QString(300, QLatin1Char('z'));
+    const QVector<Replacement> r = replacementsFor(v, ReplacementOrder::A);
+    const QString body = replaceInTemplateText("<p>MYTEXTMESSAGE</p>", r);
+    EXPECT_EQ(body, "<p>My Text Message: Bell esc del\tline\r\nnext" + QString(300, QLatin1Char('z')) + "</p>");
+    const QString meta = replaceInTemplateText("<meta property=\"og:description\" content=\"MYTEXTMESSAGE\">", r);
+    EXPECT_EQ(meta, "<meta property=\"og:description\" content=\"My Text Message: Bell esc del line next"
+                        + QString(200 - 22, QLatin1Char('z')) + "\">");
+}
+
 TEST(PageTemplateFile, LinesEndAtCrCrLfOrLfAndEveryOneIsReplaced)
 {
     EXPECT_EQ(templateLines("a\r\nb\rc\nd"), (QStringList{"a", "b", "c", "d"}));

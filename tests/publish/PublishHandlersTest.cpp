@@ -4,6 +4,7 @@
 #include "app/dialogs/frmError.h"
 #include "app/model/MessageDraft.h"
 #include "fakes/FakePlatform.h"
+#include "fakes/MediaSamples.h"
 
 #include <QDir>
 #include <QFile>
@@ -102,18 +103,18 @@ protected:
         QDir().mkpath(QFileInfo(rec).absolutePath());
         QFile f(rec);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("ID3 fake mp3");
+        f.write(test::sampleMp3());
         f.close();
         w->draft.i_recorded = true;
         w->draft.my_recording = rec;
-        my_picture = fp.plant("mine/holiday.jpg", "JPEGDATA");
+        my_picture = fp.plant("mine/holiday.jpg", test::samplePicture());
         wants_picture = true;
         w->draft.my_text_message = "Tom & <Jerry>";
         w->draft.wants_link = true;
         w->draft.my_link = "example.com/x?a=1&b=2";
-        w->draft.my_background_wav = fp.plant("mine/birds.wav", "RIFFWAVE");
+        w->draft.my_background_wav = fp.plant("mine/birds.wav", test::sampleWav());
         w->draft.wants_backsound = true;
-        w->draft.my_video = fp.plant("mine/clip.mov", "MOOV");
+        w->draft.my_video = fp.plant("mine/clip.mov", test::sampleVideo("MOV"));
         w->draft.wants_video = true;
         w->draft.what_format = "MOV";
     }
@@ -183,7 +184,7 @@ TEST_F(Publishing, ASuccessfulPublicationEndsReadyForTheLinkStep)
     EXPECT_EQ(quillboxFiles(), (QStringList{base + ".gif", base + ".htm", base + ".mov", base + ".mp3", base + ".wav"}));
     QFile pic(quillbox() + base + ".gif");
     ASSERT_TRUE(pic.open(QIODevice::ReadOnly));
-    EXPECT_EQ(pic.readAll(), "JPEGDATA");
+    EXPECT_EQ(pic.readAll(), test::samplePicture());
     EXPECT_EQ(my_picture, base + ".gif");
 
     QFile page(quillbox() + base + ".htm");
@@ -294,10 +295,19 @@ TEST_F(Publishing, UploadFailuresAreReportedAndKeepTheDraft)
     EXPECT_TRUE(web.requests.isEmpty());
 }
 
-TEST_F(Publishing, AFileThatCannotBeCopiedStopsBeforeAnythingIsUploaded)
+TEST_F(Publishing, AFileThatCannotBeCopiedOrIsNotWhatItSaysStopsBeforeAnythingIsUploaded)
 {
+    const auto overwrite = [](const QString &path, const QByteArray &data) {
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(data);
+        return path;
+    };
     struct Case { const char *name; std::function<QString()> spoil; };
     const Case cases[] = {
+        {"text as the recording", [&] { return overwrite(w->txtRecFilename->text(), "Meet at 10 - Anna"); }},
+        {"a sound as the picture", [&] { return overwrite(my_picture, test::sampleMp3()); }},
+        {"a program as the video", [&] { return overwrite(w->draft.my_video, "MZ\x90" + QByteArray(5000, '\0')); }},
         {"recording", [this] { QFile::remove(w->txtRecFilename->text()); return w->txtRecFilename->text(); }},
         {"picture", [] { QFile::remove(my_picture); return my_picture; }},
         {"background sound", [this] { QFile::remove(w->draft.my_background_wav); return w->draft.my_background_wav; }},

@@ -42,6 +42,11 @@ QString MessageBaseName(qint64 serial, const QString &stamp)
     return QStringLiteral("PVD82_") + DriveSerialText(serial) + QLatin1Char('_') + stamp;
 }
 
+QString FreshBaseName(const QString &baseName, int attempt)
+{
+    return baseName + QLatin1Char('_') + QString::number(attempt + 1);
+}
+
 QString AudioWorkingFile(const QString &workingBase, qint64 serial, const QString &stamp)
 {
     return workingBase + QStringLiteral("/Temp/") + DriveSerialText(serial) + QLatin1Char('_') + stamp

@@ -24,6 +24,11 @@ QString DriveSerialText(qint64 serial);
 // "PVD82_" + serial + "_" + stamp.
 QString MessageBaseName(qint64 serial, const QString &stamp);
 
+// The name a message takes when `baseName` is taken on the server, for the attempt-th time
+// (1, 2, ...): a short suffix after the stamp ("_2", "_3", ...). The stamp stays the true time
+// of publishing, and a moved message never takes the plain name of one published later.
+QString FreshBaseName(const QString &baseName, int attempt);
+
 // workingBase + "/Temp/" + serial + "_" + stamp + ".mp3"; workingBase is the folder that
 // holds the working folders (the application folder unless that cannot be written).
 QString AudioWorkingFile(const QString &workingBase, qint64 serial, const QString &stamp);

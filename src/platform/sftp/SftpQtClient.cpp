@@ -22,6 +22,7 @@ public:
     {
         m_requestGeneration = generation;
         m_serial = serial;
+        m_server = s.host + QLatin1Char(':') + QString::number(s.port) + QLatin1Char(':') + s.user;
         m_session = makeSession();
         QString error;
         const int rc = m_session->open(s, &error);
@@ -69,7 +70,7 @@ public:
             Q_EMIT done(m_serial, SftpLocalFileError, error);
             return;
         }
-        SftpUploadJob job(remote, std::move(files));
+        SftpUploadJob job(remote, std::move(files), m_server);
         // A new stage or file shows at once; the percentage a few times a second.
         QString lastText;
         auto lastStage = SftpUploadJob::Stage::Stopping;
@@ -110,7 +111,9 @@ public:
             m_session.reset();
             Q_EMIT stateChanged(m_serial, SftpQtClient::Disconnected, QStringLiteral("Disconnected from server"));
         } else {
-            Q_EMIT stateChanged(m_serial, SftpQtClient::Ready, QStringLiteral("Upload failed"));
+            Q_EMIT stateChanged(m_serial, SftpQtClient::Ready,
+                                rc == SftpNameConflict ? QStringLiteral("The name is taken on the server")
+                                                       : QStringLiteral("Upload failed"));
         }
         Q_EMIT done(m_serial, rc, error);
     }
@@ -147,6 +150,7 @@ private:
     std::shared_ptr<std::atomic<int>> m_generation;
     int m_requestGeneration = 0;
     int m_serial = 0;
+    QString m_server;   // the server and account, as the upload record tells them apart
     std::unique_ptr<SshSession> m_session;
 };
 
@@ -188,12 +192,12 @@ SftpQtClient::SftpQtClient(QObject *parent)
 
 SftpQtClient::~SftpQtClient()
 {
-    // Calls off whatever runs; the worker gives up within a second and a half.
+    // Calls off whatever runs; the worker gives up within three seconds.
     m_cancelGeneration->fetch_add(1);
     QPointer<SftpWorker> worker = m_worker;
     QMetaObject::invokeMethod(m_worker, [worker] { if (worker) worker->closeSession(); }, Qt::QueuedConnection);
     m_thread->quit();
-    if (m_thread->wait(3000)) {
+    if (m_thread->wait(4000)) {
         delete m_thread;
     } else {
         // Never destroy a thread that still runs: it is left to end on its own.

@@ -1,7 +1,10 @@
 #include "platform/sftp/SftpUpload.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QtEndian>
 #include <algorithm>
 
@@ -12,7 +15,7 @@ namespace {
 // Message types and flags of version 3 of the file-transfer protocol.
 enum : quint8 {
     FXP_INIT = 1, FXP_VERSION = 2, FXP_OPEN = 3, FXP_CLOSE = 4, FXP_WRITE = 6, FXP_LSTAT = 7,
-    FXP_FSETSTAT = 10, FXP_REMOVE = 13, FXP_STAT = 17, FXP_RENAME = 18,
+    FXP_FSETSTAT = 10, FXP_OPENDIR = 11, FXP_READDIR = 12, FXP_REMOVE = 13, FXP_STAT = 17, FXP_RENAME = 18,
     FXP_STATUS = 101, FXP_HANDLE = 102, FXP_DATA = 103, FXP_NAME = 104, FXP_ATTRS = 105,
 };
 enum : quint32 { FXF_WRITE = 0x02, FXF_CREAT = 0x08, FXF_EXCL = 0x20 };
@@ -71,30 +74,56 @@ struct Reader
     }
 };
 
-QString statusWords(quint32 code, const QString &message)
+// `writing`: the request stored data, so the server's bare "Failure" most likely means no room.
+QString statusWords(quint32 code, const QString &message, bool writing = false)
 {
     switch (code) {
     case FX_NO_SUCH_FILE: return QStringLiteral("no such file or folder");
     case FX_PERMISSION_DENIED: return QStringLiteral("permission denied");
     case FX_FAILURE:
-        return message.isEmpty() || message == QLatin1String("Failure")
-                   ? QStringLiteral("the server could not store it (its disk may be full)")
-                   : message;
+        if (!message.isEmpty() && message != QLatin1String("Failure"))
+            return message;
+        return writing ? QStringLiteral("the server could not store it (its disk may be full)")
+                       : QStringLiteral("the server refused without saying why");
     default: return message.isEmpty() ? QStringLiteral("error %1").arg(code) : message;
     }
 }
 
 } // namespace
 
-RemoteVerdict judgeRemoteFile(qint64 localSize, bool remoteExists, bool remoteIsRegular, qint64 remoteSize)
+UploadRecord &UploadRecord::process()
 {
-    if (!remoteExists)
-        return RemoteVerdict::Upload;
-    // The names carry a time stamp, so the same name with the same size is this folder's own
-    // file from an earlier run; anything else under the name belongs to someone else.
-    if (remoteIsRegular && remoteSize == localSize)
-        return RemoteVerdict::AlreadyThere;
-    return RemoteVerdict::Conflict;
+    static UploadRecord record;
+    return record;
+}
+
+void UploadRecord::remember(const QString &remotePath, const QByteArray &digest)
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_digests[remotePath] = digest;
+}
+
+bool UploadRecord::holds(const QString &remotePath, const QByteArray &digest) const
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    const auto it = m_digests.find(remotePath);
+    return it != m_digests.end() && !digest.isEmpty() && it->second == digest;
+}
+
+QByteArray fileDigest(const QString &path)
+{
+    QFile f(path);
+    QCryptographicHash h(QCryptographicHash::Sha256);
+    if (!f.open(QIODevice::ReadOnly) || !h.addData(&f))
+        return {};
+    return h.result();
+}
+
+bool isTemporaryUploadName(const QString &name)
+{
+    // Ours: ".<name>.<12 hex digits>.part"; older versions used ".PVD82_<...>.part".
+    static const QRegularExpression pattern(QStringLiteral("^\\.(.+\\.[0-9a-f]{12}|PVD82_.+)\\.part$"));
+    return pattern.match(name).hasMatch();
 }
 
 std::vector<UploadFile> listUploadFolder(const QString &folder, QString *error)
@@ -115,15 +144,19 @@ std::vector<UploadFile> listUploadFolder(const QString &folder, QString *error)
     return files;
 }
 
-SftpUploadJob::SftpUploadJob(QString remoteFolder, std::vector<UploadFile> files, QString tag)
-    : m_folder(std::move(remoteFolder)), m_tag(std::move(tag))
+SftpUploadJob::SftpUploadJob(QString remoteFolder, std::vector<UploadFile> files, QString server, UploadRecord *record)
+    : m_folder(std::move(remoteFolder)), m_server(std::move(server)), m_record(record)
 {
     if (!m_folder.endsWith(QLatin1Char('/')))
         m_folder += QLatin1Char('/');
+    const quint64 r = QRandomGenerator::system()->generate64();
+    m_tag = QString::number(r & 0xffffffffffffull, 16).rightJustified(12, QLatin1Char('0'));
     for (UploadFile &f : files) {
         Entry e;
         e.remotePath = m_folder + f.name;
-        e.tempPath = m_folder + QLatin1Char('.') + f.name + QLatin1Char('.') + m_tag;
+        e.tempPath = m_folder + QLatin1Char('.') + f.name + QLatin1Char('.') + m_tag + QStringLiteral(".part");
+        e.isPage = f.name.endsWith(QLatin1String(".htm"), Qt::CaseInsensitive)
+                   || f.name.endsWith(QLatin1String(".html"), Qt::CaseInsensitive);
         e.file = std::move(f);
         m_entries.push_back(std::move(e));
     }
@@ -167,7 +200,13 @@ void SftpUploadJob::produce(QByteArray &out, qsizetype budget)
             putString(b, remoteName(m_entries[i].remotePath));
             send(out, FXP_LSTAT, b, Req::FileStat, i);
         }
+        // Temporary files of uploads that died with their connection are cleared on the way.
+        QByteArray dir;
+        putString(dir, remoteName(folder));
+        send(out, FXP_OPENDIR, dir, Req::OpenDir, -1);
+        m_sweep = Sweep::Opening;
     }
+    produceSweep(out);
     if (m_phase == Phase::Transfer) {
         if (!m_opensSent) {
             m_opensSent = true;
@@ -175,11 +214,6 @@ void SftpUploadJob::produce(QByteArray &out, qsizetype budget)
                 Entry &e = m_entries[i];
                 if (e.state != FileState::Opening)
                     continue;
-                // A temporary file left by a run that lost its connection is cleared first;
-                // the answer needs no waiting, the server handles requests in order.
-                QByteArray rm;
-                putString(rm, remoteName(e.tempPath));
-                send(out, FXP_REMOVE, rm, Req::Remove, i);
                 QByteArray b;
                 putString(b, remoteName(e.tempPath));
                 put32(b, FXF_WRITE | FXF_CREAT | FXF_EXCL);
@@ -200,6 +234,7 @@ void SftpUploadJob::produce(QByteArray &out, qsizetype budget)
                     fail(SftpLocalFileError, QStringLiteral("Could not read %1 on this computer.").arg(e.file.name));
                     return;
                 }
+                e.digest->addData(chunk);
                 QByteArray b;
                 b.reserve(n + 64);
                 putString(b, e.handle);
@@ -228,18 +263,21 @@ void SftpUploadJob::produce(QByteArray &out, qsizetype budget)
                 break;
         }
     }
-    if (m_phase == Phase::Rename && !m_renamesSent) {
-        m_renamesSent = true;
-        for (int i = 0; i < int(m_entries.size()); ++i) {
-            Entry &e = m_entries[i];
-            if (e.state != FileState::Written)
-                continue;
-            e.state = FileState::Renaming;
-            QByteArray b;
-            putString(b, remoteName(e.tempPath));
-            putString(b, remoteName(e.remotePath));
-            send(out, FXP_RENAME, b, Req::Rename, i);
+    if (m_phase == Phase::Rename) {
+        // The pages go first and alone: two uploads of one name race for its page, and only
+        // the one whose page went into place puts the pictures and sounds beside it.
+        if (!m_pageRenamesSent) {
+            m_pageRenamesSent = true;
+            sendRenames(out, true);
         }
+        const bool pagesPending = std::any_of(m_entries.begin(), m_entries.end(),
+                                              [](const Entry &e) { return e.isPage && e.state == FileState::Renaming; });
+        if (!m_renamesSent && !pagesPending) {
+            m_renamesSent = true;
+            sendRenames(out, false);
+        }
+        if (m_renamesSent && m_pending.empty() && sweepSettled())
+            finish();
     }
     if (m_phase == Phase::Cleanup && !m_cleanupSent) {
         m_cleanupSent = true;
@@ -256,10 +294,86 @@ void SftpUploadJob::produce(QByteArray &out, qsizetype budget)
                 putString(b, remoteName(e.tempPath));
                 send(out, FXP_REMOVE, b, Req::Remove, i);
             }
+            // What this upload already put in place goes too: a message is there whole or not at
+            // all. Nobody else can have replaced it, since a rename never replaces a file.
+            if (e.placed) {
+                QByteArray b;
+                putString(b, remoteName(e.remotePath));
+                send(out, FXP_REMOVE, b, Req::Unplace, i);
+            }
         }
-        if (m_pending.empty())
-            finish();
     }
+    if (m_phase == Phase::Cleanup && m_cleanupSent && m_pending.empty() && sweepSettled())
+        finish();
+}
+
+void SftpUploadJob::sendRenames(QByteArray &out, bool pages)
+{
+    for (int i = 0; i < int(m_entries.size()); ++i) {
+        Entry &e = m_entries[i];
+        if (e.state != FileState::Written || e.isPage != pages)
+            continue;
+        e.state = FileState::Renaming;
+        QByteArray b;
+        putString(b, remoteName(e.tempPath));
+        putString(b, remoteName(e.remotePath));
+        send(out, FXP_RENAME, b, Req::Rename, i);
+    }
+}
+
+void SftpUploadJob::produceSweep(QByteArray &out)
+{
+    for (const QString &path : std::as_const(m_staleToRemove)) {
+        QByteArray b;
+        putString(b, remoteName(path));
+        send(out, FXP_REMOVE, b, Req::RemoveStale, -1);
+    }
+    m_staleToRemove.clear();
+    if (m_sweep == Sweep::WantRead && m_phase == Phase::Cleanup)
+        m_sweep = Sweep::WantClose;
+    if (m_sweep == Sweep::WantRead) {
+        m_sweep = Sweep::Reading;
+        QByteArray b;
+        putString(b, m_dirHandle);
+        send(out, FXP_READDIR, b, Req::ReadDir, -1);
+    } else if (m_sweep == Sweep::WantClose) {
+        m_sweep = Sweep::Closing;
+        QByteArray b;
+        putString(b, m_dirHandle);
+        send(out, FXP_CLOSE, b, Req::CloseDir, -1);
+    }
+}
+
+void SftpUploadJob::onNames(const Pending &p, const QByteArray &body, qsizetype pos)
+{
+    if (p.kind != Req::ReadDir)
+        return;
+    Reader r{body, pos};
+    const quint32 count = r.u32();
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    for (quint32 i = 0; i < count && !r.bad; ++i) {
+        const QString name = QString::fromUtf8(r.str());
+        r.str();   // the long listing
+        const quint32 flags = r.u32();
+        quint32 perms = 0;
+        qint64 mtime = -1;
+        if (flags & ATTR_SIZE)
+            r.u64();
+        if (flags & ATTR_UIDGID) { r.u32(); r.u32(); }
+        if (flags & ATTR_PERMISSIONS)
+            perms = r.u32();
+        if (flags & ATTR_ACMODTIME) { r.u32(); mtime = r.u32(); }
+        if (flags & ATTR_EXTENDED) {
+            const quint32 n = r.u32();
+            for (quint32 k = 0; k < n && !r.bad; ++k) { r.str(); r.str(); }
+        }
+        if (r.bad)
+            break;
+        const bool regular = (flags & ATTR_PERMISSIONS) && (perms & TypeMask) == TypeRegular;
+        if (regular && mtime >= 0 && now - mtime > StaleAfterSeconds && isTemporaryUploadName(name))
+            m_staleToRemove << m_folder + name;
+    }
+    m_sweep = Sweep::WantRead;
 }
 
 void SftpUploadJob::consume(const char *data, qsizetype len)
@@ -314,6 +428,9 @@ void SftpUploadJob::handle(quint8 type, const QByteArray &body)
         onHandle(p, h);
         break;
     }
+    case FXP_NAME:
+        onNames(p, body, r.pos);
+        break;
     case FXP_ATTRS: {
         const quint32 flags = r.u32();
         qint64 size = -1;
@@ -349,24 +466,28 @@ void SftpUploadJob::onAttrs(const Pending &p, quint32 flags, qint64 size, quint3
     if (p.kind != Req::FileStat || m_phase != Phase::Survey)
         return;
     Entry &e = m_entries[p.entry];
+    // Only a file this process sent, byte for byte the one at hand, is already there: a name
+    // found taken by anything else belongs to someone else's message.
     const bool regular = (flags & ATTR_PERMISSIONS) ? (perms & TypeMask) == TypeRegular : true;
-    switch (judgeRemoteFile(e.file.size, true, regular, size)) {
-    case RemoteVerdict::AlreadyThere:
+    const bool ours = regular && size == e.file.size && m_record
+                      && m_record->holds(recordKey(e), fileDigest(e.file.localPath));
+    if (ours) {
         e.state = FileState::Skip;
         ++m_skipped;
-        break;
-    case RemoteVerdict::Conflict:
-        e.state = FileState::Failed;
-        fail(SftpNameConflict,
-             QStringLiteral("A different file named %1 is already on the server; nothing was replaced.").arg(e.file.name));
-        break;
-    case RemoteVerdict::Upload:
-        break;
+        return;
     }
+    e.state = FileState::Failed;
+    fail(SftpNameConflict,
+         QStringLiteral("A different file named %1 is already on the server; nothing was replaced.").arg(e.file.name));
 }
 
 void SftpUploadJob::onHandle(const Pending &p, const QByteArray &h)
 {
+    if (p.kind == Req::OpenDir) {
+        m_dirHandle = h;
+        m_sweep = Sweep::WantRead;
+        return;
+    }
     if (p.kind != Req::Open)
         return;
     Entry &e = m_entries[p.entry];
@@ -382,6 +503,7 @@ void SftpUploadJob::onHandle(const Pending &p, const QByteArray &h)
         fail(SftpLocalFileError, QStringLiteral("Could not open %1 on this computer.").arg(e.file.name));
         return;
     }
+    e.digest = std::make_shared<QCryptographicHash>(QCryptographicHash::Sha256);
     e.state = FileState::Writing;
 }
 
@@ -417,7 +539,8 @@ void SftpUploadJob::onStatus(const Pending &p, quint32 code, const QString &mess
             e->acked += p.length;
             m_acked += p.length;
         } else if (m_phase != Phase::Cleanup) {
-            fail(SftpWriteFailed, QStringLiteral("Sending %1 failed: %2.").arg(e->file.name, statusWords(code, message)));
+            fail(SftpWriteFailed,
+                 QStringLiteral("Sending %1 failed: %2.").arg(e->file.name, statusWords(code, message, true)));
         }
         break;
     case Req::SetStat:
@@ -427,7 +550,7 @@ void SftpUploadJob::onStatus(const Pending &p, quint32 code, const QString &mess
         e->handle.clear();
         if (code != FX_OK && m_phase != Phase::Cleanup)
             fail(SftpWriteFailed, QStringLiteral("Finishing %1 on the server failed: %2.")
-                                      .arg(e->file.name, statusWords(code, message)));
+                                      .arg(e->file.name, statusWords(code, message, true)));
         else if (e->state == FileState::Closing && e->pendingWrites == 0)
             e->state = FileState::Written;
         break;
@@ -435,16 +558,40 @@ void SftpUploadJob::onStatus(const Pending &p, quint32 code, const QString &mess
         if (code == FX_OK) {
             e->state = FileState::Done;
             e->tempExists = false;
-        } else if (m_phase != Phase::Cleanup) {
+            e->placed = true;
+            if (m_record && e->digest)
+                m_record->remember(recordKey(*e), e->digest->result());
+        } else {
             e->state = FileState::Failed;
-            fail(SftpNameConflict, QStringLiteral("Could not put %1 in place on the server (%2); "
-                                                  "a file of that name may have appeared meanwhile.")
-                                       .arg(e->file.name, statusWords(code, message)));
+            // A plain rename fails when the name exists: another upload put it in place first.
+            if (code == FX_FAILURE)
+                fail(SftpNameConflict, QStringLiteral("Another file named %1 was put on the server while this one "
+                                                      "was being sent; nothing was replaced.")
+                                           .arg(e->file.name));
+            else
+                fail(SftpWriteFailed, QStringLiteral("Could not put %1 in place on the server: %2.")
+                                          .arg(e->file.name, statusWords(code, message)));
         }
         break;
     case Req::Remove:
-        if (m_phase == Phase::Cleanup)
-            e->tempExists = false;
+        e->tempExists = false;
+        break;
+    case Req::Unplace:
+        e->placed = false;
+        break;
+    case Req::OpenDir:
+        // Sweeping is a courtesy; a server that will not list the folder still takes uploads.
+        m_sweep = Sweep::Done;
+        break;
+    case Req::ReadDir:
+        m_sweep = Sweep::WantClose;   // the end of the listing, or a refusal
+        break;
+    case Req::CloseDir:
+        m_sweep = Sweep::Done;
+        break;
+    case Req::RemoveStale:
+        if (code == FX_OK)
+            ++m_staleRemoved;
         break;
     case Req::Version:
         break;
@@ -473,14 +620,11 @@ void SftpUploadJob::maybeAdvance()
         }
         [[fallthrough]];
     case Phase::Rename:
-        if (m_phase == Phase::Rename && m_renamesSent && m_pending.empty())
+        if (m_phase == Phase::Rename && m_renamesSent && m_pending.empty() && sweepSettled())
             finish();
-        else if (m_phase == Phase::Rename && !std::any_of(m_entries.begin(), m_entries.end(),
-                                                          [](const Entry &e) { return e.state == FileState::Written || e.state == FileState::Renaming; }))
-            finish();   // nothing needed sending
         break;
     case Phase::Cleanup:
-        if (m_cleanupSent && m_pending.empty())
+        if (m_cleanupSent && m_pending.empty() && sweepSettled())
             finish();
         break;
     default:
@@ -500,6 +644,26 @@ void SftpUploadJob::fail(int code, const QString &text)
 void SftpUploadJob::abort(int code, const QString &text)
 {
     fail(code, text);
+}
+
+void SftpUploadJob::dropUnsent(const QByteArray &out, qsizetype from)
+{
+    for (qsizetype pos = from; pos + 9 <= out.size();) {
+        const quint32 n = qFromBigEndian<quint32>(out.constData() + pos);
+        const quint32 id = qFromBigEndian<quint32>(out.constData() + pos + 5);
+        const auto it = m_pending.find(id);
+        if (quint8(out.at(pos + 4)) != FXP_INIT && it != m_pending.end()) {
+            const Pending &p = it->second;
+            if (p.kind == Req::Write) {
+                --m_entries[p.entry].pendingWrites;
+                --m_writesInFlight;
+            }
+            m_pending.erase(it);
+        }
+        pos += 4 + qsizetype(n);
+    }
+    if (m_phase == Phase::Cleanup && m_cleanupSent && m_pending.empty() && sweepSettled())
+        finish();
 }
 
 void SftpUploadJob::startCleanup()

@@ -6,12 +6,17 @@
 // Round trips are what make small uploads slow on a distant server, so every step is asked
 // for all files at once: one round of look-ups, one round of opens with the data streaming
 // behind them, one round of renames.
+#include "platform/SftpClient.h"
+
 #include <QByteArray>
+#include <QCryptographicHash>
 #include <QFile>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace parlivo {
@@ -36,10 +41,28 @@ enum SftpError : int {
     SftpHostKeyUnknown = 15,     // neither a pin nor a known_hosts entry vouches for the server
     SftpPassphraseNeeded = 16,   // the identity file is locked and no (right) passphrase was given
 };
+static_assert(int(SftpNameConflict) == SftpClient::NameTaken);
 
-// What to do with a local file given what the server already holds under its name.
-enum class RemoteVerdict { Upload, AlreadyThere, Conflict };
-RemoteVerdict judgeRemoteFile(qint64 localSize, bool remoteExists, bool remoteIsRegular, qint64 remoteSize);
+// What this process has put on servers, by content digest: the only way a file found under
+// one of our names can be known to be ours. Size alone proves nothing (a file of zeros of
+// the right size would pass), and reading the file back would cost as much as sending it.
+class UploadRecord
+{
+public:
+    static UploadRecord &process();
+    void remember(const QString &remotePath, const QByteArray &digest);
+    bool holds(const QString &remotePath, const QByteArray &digest) const;
+
+private:
+    mutable std::mutex m_lock;
+    std::map<QString, QByteArray> m_digests;
+};
+
+// SHA-256 of a local file; empty when it cannot be read.
+QByteArray fileDigest(const QString &path);
+
+// Whether a name in the remote folder is one of the temporary names this program uses.
+bool isTemporaryUploadName(const QString &name);
 
 struct UploadFile
 {
@@ -54,9 +77,12 @@ std::vector<UploadFile> listUploadFolder(const QString &folder, QString *error);
 class SftpUploadJob
 {
 public:
-    // Each file travels as ".<name>.<tag>" and is renamed into place once complete. The name is
-    // the same on every run, so a retry clears what a lost connection left behind.
-    SftpUploadJob(QString remoteFolder, std::vector<UploadFile> files, QString tag = QStringLiteral("part"));
+    // Each file travels as ".<name>.<random tag>.part", a name no other upload can share, and is
+    // renamed into place once complete; a rename never replaces a file, so the first upload to
+    // put a name in place owns it. `server` tells apart the same folder on different servers
+    // in the upload record.
+    SftpUploadJob(QString remoteFolder, std::vector<UploadFile> files, QString server = {},
+                  UploadRecord *record = &UploadRecord::process());
     ~SftpUploadJob();
 
     // Appends packets to `out` while it holds fewer than `budget` bytes and there is work.
@@ -66,6 +92,10 @@ public:
 
     // Stops where it stands: open files are closed, temporary files removed, then finished.
     void abort(int code, const QString &text);
+    // The requests in out[from...] will never be sent (a cancel cut them off, so that the clean-up
+    // does not queue behind megabytes of data): no answer is waited for. `from` must be where a
+    // request begins.
+    void dropUnsent(const QByteArray &out, qsizetype from);
 
     bool finished() const { return m_phase == Phase::Finished; }
     int errorCode() const { return m_error; }
@@ -81,9 +111,13 @@ public:
     qint64 bytesAcknowledged() const { return m_acked; }
     qint64 bytesToSend() const { return m_total; }
     int skippedFiles() const { return m_skipped; }
+    // Temporary files of earlier uploads that this one removed.
+    int staleRemoved() const { return m_staleRemoved; }
 
     static constexpr quint32 WriteChunk = 64 * 1024;
     static constexpr int MaxWritesInFlight = 64;
+    // A temporary file this old belongs to an upload that died: no live upload stalls this long.
+    static constexpr qint64 StaleAfterSeconds = 10 * 60;
 
 private:
     enum class Phase { Hello, Survey, Transfer, Rename, Cleanup, Finished };
@@ -99,8 +133,12 @@ private:
         int pendingWrites = 0;
         bool tempExists = false;     // the temporary name exists on the server
         bool closeSent = false;
+        bool placed = false;         // this job put the file in place under its final name
+        bool isPage = false;         // renamed first: a page in place claims the message's name
+        std::shared_ptr<QCryptographicHash> digest;   // of the bytes sent, for the upload record
     };
-    enum class Req { Version, FolderStat, FileStat, Open, Write, SetStat, Close, Rename, Remove };
+    enum class Req { Version, FolderStat, FileStat, Open, Write, SetStat, Close, Rename, Remove, Unplace,
+                     OpenDir, ReadDir, CloseDir, RemoveStale };
     struct Pending { Req kind; int entry; quint32 length = 0; };
 
     quint32 send(QByteArray &out, quint8 type, const QByteArray &body, Req kind, int entry, quint32 length = 0);
@@ -108,6 +146,9 @@ private:
     void onStatus(const Pending &p, quint32 code, const QString &message);
     void onHandle(const Pending &p, const QByteArray &handle);
     void onAttrs(const Pending &p, quint32 flags, qint64 size, quint32 permissions);
+    void onNames(const Pending &p, const QByteArray &body, qsizetype pos);
+    void produceSweep(QByteArray &out);
+    void sendRenames(QByteArray &out, bool pages);
     void fail(int code, const QString &text);
     void startCleanup();
     void maybeAdvance();
@@ -115,9 +156,19 @@ private:
 
     QString m_folder;
     std::vector<Entry> m_entries;
-    QString m_tag;
+    QString m_tag, m_server;
+    UploadRecord *m_record = nullptr;
     Phase m_phase = Phase::Hello;
     bool m_helloSent = false, m_surveySent = false, m_opensSent = false, m_renamesSent = false;
+    bool m_pageRenamesSent = false;
+    // The sweep for stale temporary files runs beside the upload: open the folder, read it.
+    enum class Sweep { Idle, Opening, Reading, WantRead, WantClose, Closing, Done };
+    Sweep m_sweep = Sweep::Idle;
+    QByteArray m_dirHandle;
+    QStringList m_staleToRemove;
+    bool sweepSettled() const { return m_sweep == Sweep::Idle || m_sweep == Sweep::Done; }
+    QString recordKey(const Entry &e) const { return m_server + QLatin1Char('|') + e.remotePath; }
+    int m_staleRemoved = 0;
     bool m_cleanupSent = false;
     quint32 m_nextId = 1;
     std::map<quint32, Pending> m_pending;

@@ -6,6 +6,8 @@
 
 #include <libssh2.h>
 
+#include <QtEndian>
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstdlib>
@@ -211,9 +213,20 @@ int SshSession::open(const SshSettings &s, QString *error)
         }
     }
     if (rc != 0) {
+        const bool noPinnedType = rc == LIBSSH2_ERROR_KEX_FAILURE && !pin.keyType.isEmpty();
         *error = QStringLiteral("Could not open a secure connection to %1: %2.").arg(s.host, libraryError());
         close();
-        return rc == LIBSSH2_ERROR_KEX_FAILURE && !pin.keyType.isEmpty() ? SftpHostKeyMismatch : SftpConnectFailed;
+        if (noPinnedType) {
+            // "Unable to exchange encryption keys" hides the cause: the pin names a key type
+            // this server does not have. Its greeting lists the types it does have.
+            const QStringList offered = offeredHostKeyTypes(s, Clock::now() + s.connectTimeout);
+            *error = QStringLiteral("The server %1 offers no host key of the pinned type %2").arg(s.host, pin.keyType)
+                     + (offered.isEmpty() ? QStringLiteral(".")
+                                          : QStringLiteral("; it offers %1.").arg(offered.join(QStringLiteral(", "))))
+                     + QStringLiteral(" Nothing was sent.");
+            close();
+        }
+        return noPinnedType ? SftpHostKeyMismatch : SftpConnectFailed;
     }
 
     // The server must prove who it is before anything of ours leaves this computer.
@@ -232,6 +245,73 @@ int SshSession::open(const SshSettings &s, QString *error)
         return l;
     }
     return SftpOk;
+}
+
+QStringList SshSession::offeredHostKeyTypes(const SshSettings &s, Clock::time_point deadline)
+{
+    QString ignored;
+    if (connectSocket(s, deadline, &ignored) != SftpOk)
+        return {};
+    QByteArray in;
+    // Reads until `in` holds `n` bytes; false on an error, the end or the deadline.
+    const auto fill = [&](qsizetype n) {
+        while (in.size() < n) {
+            if (Clock::now() >= deadline || m_cancelled())
+                return false;
+            pollfd p{m_socket, POLLIN, 0};
+            if (::poll(&p, 1, 100) <= 0)
+                continue;
+            char buf[4096];
+            const ssize_t got = ::recv(m_socket, buf, sizeof buf, 0);
+            if (got <= 0)
+                return false;
+            in.append(buf, got);
+        }
+        return true;
+    };
+    static const char hello[] = "SSH-2.0-Parlivo_probe\r\n";
+    if (::send(m_socket, hello, sizeof hello - 1, MSG_NOSIGNAL) != qsizetype(sizeof hello - 1))
+        return {};
+    // The server's version line (lines before it may be a banner), then its unencrypted
+    // key-exchange offer: length, padding length, message 20, 16 random bytes, two name lists.
+    qsizetype lineEnd = -1;
+    while ((lineEnd = in.indexOf('\n')) < 0 || !in.startsWith("SSH-")) {
+        if (lineEnd >= 0) {
+            in.remove(0, lineEnd + 1);
+            continue;
+        }
+        if (!fill(in.size() + 1) || in.size() > 8192)
+            return {};
+    }
+    in.remove(0, lineEnd + 1);
+    QStringList types;
+    if (!fill(6))
+        return {};
+    const quint32 length = qFromBigEndian<quint32>(in.constData());
+    if (length > 64 * 1024 || !fill(4 + qsizetype(length)) || quint8(in.at(5)) != 20)
+        return {};
+    qsizetype pos = 6 + 16;
+    QByteArray lists[2];
+    for (QByteArray &list : lists) {
+        if (pos + 4 > in.size())
+            return {};
+        const quint32 n = qFromBigEndian<quint32>(in.constData() + pos);
+        pos += 4;
+        if (pos + qsizetype(n) > in.size())
+            return {};
+        list = in.mid(pos, n);
+        pos += n;
+    }
+    for (const QByteArray &name : lists[1].split(',')) {
+        if (name.isEmpty() || name.contains("-cert-"))
+            continue;
+        const QString type = name.startsWith("rsa-sha2-") ? QStringLiteral("ssh-rsa") : QString::fromLatin1(name);
+        if (!types.contains(type))
+            types << type;
+    }
+    ::close(m_socket);
+    m_socket = -1;
+    return types;
 }
 
 int SshSession::verifyHostKey(const SshSettings &s, const QString &pinnedFingerprint, SshKnownHosts &known,
@@ -349,8 +429,18 @@ int SshSession::run(SftpUploadJob &job, QString *error)
         if (!cancelNoted && m_cancelled()) {
             cancelNoted = true;
             job.abort(SftpCancelled, QStringLiteral("The upload was cancelled."));
+            // Whatever is not yet on its way is not sent: the requests that remove the temporary
+            // files would wait behind it. What the library may already hold (one channel packet,
+            // well under the margin) and the request it belongs to are finished; the rest goes.
+            qsizetype boundary = 0;
+            while (boundary < outPos + 256 * 1024 && boundary + 4 <= out.size())
+                boundary += 4 + qsizetype(qFromBigEndian<quint32>(out.constData() + boundary));
+            if (boundary < out.size()) {
+                job.dropUnsent(out, boundary);
+                out.truncate(boundary);
+            }
             // A short grace for removing the temporary files; the connection goes regardless.
-            cancelDeadline = Clock::now() + std::chrono::milliseconds(1200);
+            cancelDeadline = Clock::now() + std::chrono::milliseconds(2500);
         }
         if (cancelNoted && Clock::now() >= cancelDeadline)
             break;
@@ -423,10 +513,11 @@ int SshSession::run(SftpUploadJob &job, QString *error)
         } else if (lost == SftpTimedOut) {
             *error = lostText;
         } else {
+            // The library's own words ("Failure while draining incoming flow") tell a user nothing.
             const QString file = job.currentFile();
             *error = file.isEmpty()
-                         ? QStringLiteral("The connection to %1 was lost (%2).").arg(m_host, lostText)
-                         : QStringLiteral("The connection to %1 was lost while sending %2 (%3).").arg(m_host, file, lostText);
+                         ? QStringLiteral("The connection to the server %1 was lost.").arg(m_host)
+                         : QStringLiteral("The connection to the server was lost while sending %1.").arg(file);
         }
         if (m_channel) {
             libssh2_channel_free(m_channel);

@@ -74,6 +74,8 @@ private:
     // One request of the folder check and its answer, over the open channel.
     int exchange(const QByteArray &request, QByteArray *answer, QString *error);
     int openChannel(QString *error);
+    // The host key types the server offers, read from its greeting on a connection of its own.
+    QStringList offeredHostKeyTypes(const SshSettings &s, Clock::time_point deadline);
     void closeChannel(Clock::time_point deadline);
     QString libraryError() const;
 

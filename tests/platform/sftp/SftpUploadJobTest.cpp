@@ -24,6 +24,7 @@ public:
     QStringList folders{"/httpdocs"};
     qint64 diskLeft = -1;          // bytes that still fit; -1 = unlimited
     bool refuseRename = false;
+    QStringList takenAtRename;     // another upload puts these names in place just before ours
     QStringList log;               // request names in arrival order
 
     // Answers every complete request in `in`; returns the answers.
@@ -165,6 +166,8 @@ private:
         case 18: {   // rename: never over an existing name
             const QString from = QString::fromUtf8(r.str()), to = QString::fromUtf8(r.str());
             log << "RENAME " + from + " " + to;
+            if (takenAtRename.removeAll(to))
+                files[to] = {"someone else's", 0644};
             if (refuseRename || files.count(to) || !files.count(from)) {
                 status(out, id, 4);
                 break;
@@ -263,8 +266,9 @@ TEST_F(UploadJob, SendsEveryFileWhole_WithMode0644_AndInFewRoundTrips)
     for (const auto &[path, f] : server.files)
         EXPECT_EQ(f.mode, 0644u) << path.toStdString();
     EXPECT_EQ(hiddenNames(), QStringList());
-    // Greeting, look-ups, opens with data, renames: a handful of exchanges, not three per file.
-    EXPECT_LE(rounds, 6);
+    // Greeting, look-ups, opens with data, the page's rename, the others': a handful of
+    // exchanges, not three per file.
+    EXPECT_LE(rounds, 7);
     EXPECT_EQ(job.bytesAcknowledged(), job.bytesToSend());
     using S = SftpUploadJob::Stage;
     EXPECT_EQ(stages, (QList<S>{S::Preparing, S::Sending, S::Finishing}));
@@ -278,32 +282,73 @@ TEST_F(UploadJob, EmptyFolderStillNeedsTheRemoteFolder)
     EXPECT_EQ(run(missing), SftpRemoteFolderMissing);
 }
 
-TEST_F(UploadJob, NameRules_SameSizeSkipped_DifferentFileIsAConflictAndNothingIsReplaced)
+TEST_F(UploadJob, NameRules_OnlyItsOwnIdenticalFileIsSkipped_AnythingElseIsAConflict)
 {
     add("same.htm", bytes(100, 1));
     add("new.gif", bytes(50, 2));
-    server.files["/httpdocs/same.htm"] = {bytes(100, 9), 0644};
-    {
-        SftpUploadJob job("/httpdocs", files());
-        EXPECT_EQ(run(job), SftpOk);
-        EXPECT_EQ(job.skippedFiles(), 1);
-        EXPECT_EQ(server.files["/httpdocs/same.htm"].data, bytes(100, 9)) << "an existing file is never rewritten";
+    UploadRecord record;
+    {   // sent once by this process: the same bytes under the same name are already there
+        SftpUploadJob first("/httpdocs", files(), "srv", &record);
+        EXPECT_EQ(run(first), SftpOk);
+        server.files.erase("/httpdocs/new.gif");
+        SftpUploadJob again("/httpdocs", files(), "srv", &record);
+        EXPECT_EQ(run(again), SftpOk);
+        EXPECT_EQ(again.skippedFiles(), 1);
         EXPECT_EQ(server.files["/httpdocs/new.gif"].data, bytes(50, 2));
     }
-    server.files.erase("/httpdocs/new.gif");
-    server.files["/httpdocs/same.htm"] = {bytes(101, 9), 0644};
-    server.log.clear();
-    SftpUploadJob job("/httpdocs/", files());
-    EXPECT_EQ(run(job), SftpNameConflict);
-    EXPECT_TRUE(job.errorText().contains("same.htm"));
-    EXPECT_EQ(server.files["/httpdocs/same.htm"].data, bytes(101, 9));
-    EXPECT_FALSE(server.files.count("/httpdocs/new.gif")) << "a conflict stops the whole upload before sending";
-    EXPECT_TRUE(server.log.filter("OPEN").isEmpty()) << server.log.join(", ").toStdString();
+    // A file of the same size this process never sent, or the same bytes sent to another server.
+    struct Case { const char *what; QByteArray remote; QString server; };
+    for (const Case &k : {Case{"zeros", QByteArray(100, '\0'), "never"}, Case{"other server", bytes(100, 1), "other"}}) {
+        SCOPED_TRACE(k.what);
+        server.files.erase("/httpdocs/new.gif");
+        server.files["/httpdocs/same.htm"] = {k.remote, 0644};
+        server.log.clear();
+        SftpUploadJob job("/httpdocs/", files(), k.server, &record);
+        EXPECT_EQ(run(job), SftpNameConflict);
+        EXPECT_TRUE(job.errorText().contains("same.htm"));
+        EXPECT_EQ(server.files["/httpdocs/same.htm"].data, k.remote);
+        EXPECT_FALSE(server.files.count("/httpdocs/new.gif")) << "a conflict stops the whole upload before sending";
+        EXPECT_TRUE(server.log.filter("OPEN").isEmpty()) << server.log.join(", ").toStdString();
+    }
+}
 
-    EXPECT_EQ(judgeRemoteFile(10, false, false, -1), RemoteVerdict::Upload);
-    EXPECT_EQ(judgeRemoteFile(10, true, true, 10), RemoteVerdict::AlreadyThere);
-    EXPECT_EQ(judgeRemoteFile(10, true, true, 11), RemoteVerdict::Conflict);
-    EXPECT_EQ(judgeRemoteFile(4096, true, false, 4096), RemoteVerdict::Conflict) << "a folder of that name";
+TEST_F(UploadJob, TwoUploadsOfOneNameAtOnce_OneWinsWhole_TheOtherLeavesNothing)
+{
+    add("m.htm", bytes(300, 1));
+    add("m.mp3", bytes(3 * SftpUploadJob::WriteChunk, 2));
+    QTemporaryDir other;
+    for (const auto &[name, seed] : {std::pair{"m.htm", 3}, std::pair{"m.mp3", 4}}) {
+        QFile f(other.path() + "/" + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes(name == QLatin1String("m.htm") ? 300 : 3 * SftpUploadJob::WriteChunk, seed));
+    }
+    QString error;
+    SftpUploadJob a("/httpdocs/", files()), b("/httpdocs/", listUploadFolder(other.path(), &error));
+    // Both look the names up before either has put anything in place, then take turns.
+    QByteArray toA, toB;
+    for (int round = 0; round < 200 && !(a.finished() && b.finished()); ++round) {
+        for (auto [job, out] : {std::pair{&a, &toA}, std::pair{&b, &toB}}) {
+            job->produce(*out, 64 * 1024);
+            const QByteArray answers = server.serve(*out);
+            job->consume(answers.constData(), answers.size());
+        }
+    }
+    ASSERT_TRUE(a.finished() && b.finished());
+    EXPECT_NE(a.errorCode() == SftpOk, b.errorCode() == SftpOk) << "exactly one wins";
+    EXPECT_TRUE(a.errorCode() == SftpNameConflict || b.errorCode() == SftpNameConflict);
+    const int seed = a.errorCode() == SftpOk ? 1 : 3;
+    EXPECT_EQ(server.files["/httpdocs/m.htm"].data, bytes(300, seed));
+    EXPECT_EQ(server.files["/httpdocs/m.mp3"].data, bytes(3 * SftpUploadJob::WriteChunk, seed + 1))
+        << "the page and its sound belong to one message";
+    EXPECT_EQ(hiddenNames(), QStringList());
+
+    // A sound name taken after the page went into place: the page is taken back too.
+    server.files.clear();
+    server.takenAtRename << "/httpdocs/m.mp3";
+    SftpUploadJob c("/httpdocs/", files());
+    EXPECT_EQ(run(c), SftpNameConflict);
+    EXPECT_FALSE(server.files.count("/httpdocs/m.htm")) << "no page without its files";
+    EXPECT_EQ(hiddenNames(), QStringList());
 }
 
 TEST_F(UploadJob, FailuresLeaveNoPartialOrTemporaryFile)
@@ -354,7 +399,7 @@ TEST_F(UploadJob, FailuresLeaveNoPartialOrTemporaryFile)
         SftpUploadJob job("/httpdocs/", files());
         EXPECT_EQ(run(job), SftpOk) << job.errorText().toStdString();
         EXPECT_EQ(server.files["/httpdocs/b.mp4"].data.size(), 10 * SftpUploadJob::WriteChunk);
-        EXPECT_EQ(hiddenNames(), QStringList());
+        EXPECT_EQ(hiddenNames(), QStringList{"/httpdocs/.b.mp4.part"}) << "not this run's to remove";
     }
 }
 
