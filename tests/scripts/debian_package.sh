@@ -22,12 +22,23 @@ check "the Qt libraries are among the dependencies" grep -q libqt6widgets6 <<<"$
 errors=$(lintian --no-tag-display-limit "$deb" 2>&1 | grep '^E:' || true)
 check "lintian reports no errors: $errors" test -z "$errors"
 
+# dpkg refuses at once while another package manager holds its lock: wait for it instead.
+dpkg_waiting() {
+    local try
+    for try in $(seq 60); do
+        dpkg "$@" 2>"$BUILD/dpkg-test.log" && return 0
+        grep -q 'lock' "$BUILD/dpkg-test.log" || { cat "$BUILD/dpkg-test.log"; return 1; }
+        sleep 2
+    done
+    cat "$BUILD/dpkg-test.log"; return 1
+}
+
 if [ "$(id -u)" = 0 ] && ! dpkg-query -W -f='${Status}' parlivo 2>/dev/null | grep -q 'install ok installed'; then
     trap 'dpkg -r parlivo >/dev/null 2>&1 || true' EXIT
-    check "dpkg installs it" dpkg -i "$deb" >/dev/null
+    check "dpkg installs it" dpkg_waiting -i "$deb" >/dev/null
     check "parlivo --version from /usr/bin" bash -c "/usr/bin/parlivo --version | grep -q '^parlivo '"
     check "the templates are in /usr/share/parlivo" test -f /usr/share/parlivo/MSTemp.dll
-    check "dpkg removes it" dpkg -r parlivo >/dev/null
+    check "dpkg removes it" dpkg_waiting -r parlivo >/dev/null
     check "nothing is left in /usr/share/parlivo" test ! -e /usr/share/parlivo
 fi
 echo "$passed passed, $failed failed"
