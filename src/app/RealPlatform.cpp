@@ -25,6 +25,7 @@ RealPlatform::RealPlatform(const QString &appFolder) : m_services(std::make_uniq
     m_platform.createSpeechEngine = makeSpeechEngine;
     m_platform.createSftpClient = makeSftpClient;
     m_platform.createCharacterHost = [appFolder] { return makeCharacterHost(appFolder); };
+    m_platform.createVideoConverter = makeVideoConverter;
     m_platform.fileDialog = &m_services->fileDialog;
     m_platform.inputPrompt = &m_services->inputPrompt;
     m_platform.messageBox = &m_services->messageBox;

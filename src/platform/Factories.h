@@ -10,5 +10,6 @@ std::unique_ptr<AudioPlayer> makeAudioPlayer();
 std::unique_ptr<SpeechEngine> makeSpeechEngine(const QString &classId);
 std::unique_ptr<SftpClient> makeSftpClient();
 std::unique_ptr<CharacterHost> makeCharacterHost(const QString &appFolder);
+std::unique_ptr<VideoConverter> makeVideoConverter();
 
 } // namespace parlivo

@@ -9,6 +9,7 @@
 #include "Desktop.h"
 #include "SftpClient.h"
 #include "SpeechEngine.h"
+#include "VideoConverter.h"
 
 #include <functional>
 #include <memory>
@@ -27,6 +28,7 @@ struct Platform
     std::function<std::unique_ptr<SpeechEngine>(const QString &classId)> createSpeechEngine;
     std::function<std::unique_ptr<SftpClient>()> createSftpClient;
     std::function<std::unique_ptr<CharacterHost>()> createCharacterHost;
+    std::function<std::unique_ptr<VideoConverter>()> createVideoConverter;
 
     FileDialog *fileDialog = nullptr;
     InputPrompt *inputPrompt = nullptr;
