@@ -112,11 +112,13 @@ tail = '''<p class="text" id="text">MYTEXTMESSAGE</p>
   var t = el.track;
   t.mode = "hidden";
   t.addEventListener("cuechange", function () {
+    // At the instant one phrase hands over to the next both count as active: show the
+    // newer one only, so the line never doubles up.
+    var shown = null;
+    for (var i = 0; t.activeCues && i < t.activeCues.length; i++)
+      if (!shown || t.activeCues[i].startTime >= shown.startTime) shown = t.activeCues[i];
     line.textContent = "";
-    for (var i = 0; t.activeCues && i < t.activeCues.length; i++) {
-      if (i) line.appendChild(d.createTextNode(" "));
-      line.appendChild(t.activeCues[i].getCueAsHTML());
-    }
+    if (shown) line.appendChild(shown.getCueAsHTML());
   });
   el.addEventListener("error", function () { line.hidden = true; });
 })();
