@@ -1,0 +1,26 @@
+#pragma once
+// The conversion itself, free of Qt's event loop so it can run on any thread: reads the
+// source with libavformat, writes a web MP4 (or remuxes one that already is) and a JPEG
+// poster. Outputs go exactly to the paths given; the caller picks temporary names.
+#include <atomic>
+#include <functional>
+#include <string>
+
+namespace parlivo::video {
+
+struct ConversionOutcome
+{
+    bool converted = false;
+    bool posterWritten = false;
+    bool cancelled = false;
+    bool remuxed = false;   // the source already suited the web; its streams were copied
+    std::string error;
+};
+
+// progress receives 0..100 whenever the position moves; cancel is polled between packets
+// and during blocking reads.
+ConversionOutcome convertForWeb(const std::string &source, const std::string &mp4Path,
+                                const std::string &posterPath, const std::atomic<bool> &cancel,
+                                const std::function<void(int)> &progress);
+
+} // namespace parlivo::video
