@@ -94,7 +94,11 @@ tail = '''<p class="text" id="text">MYTEXTMESSAGE</p>
     // the browser plays none of them.
     var s = c.getElementsByTagName("source");
     s[s.length - 1].addEventListener("error", unplayable);
-    if (c.networkState === 3) unplayable();
+    // While the page is still being read the element has not chosen a source yet and
+    // counts as having none: judge that only once the page has loaded.
+    window.addEventListener("load", function () {
+      if (c.networkState === 3 && c.readyState === 0) unplayable();
+    });
   }
   var b = d.getElementById("backsound"), k = d.getElementById("bgplay");
   if (left(b, "my_wave" + ".wav")) { d.getElementById("bg").hidden = true; return; }
