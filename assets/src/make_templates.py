@@ -12,7 +12,7 @@ head = '''<!DOCTYPE html>
 <meta property="og:title" content="A Parlivo message for you">
 <meta property="og:type" content="website">
 <meta property="og:description" content="MYTEXTMESSAGE">
-<meta property="og:image" content="MY_PAGE_BASE/MY_IMAGE.gif">
+%(videometa)s<meta property="og:image" content="MY_PAGE_BASE/MY_IMAGE.gif">
 <meta property="og:audio" content="MY_PAGE_BASE/intro.mp3">
 <meta property="og:audio:type" content="audio/mpeg">
 <style>
@@ -55,9 +55,14 @@ footer{text-align:center;font-size:.85rem;color:#6a6878;margin-top:1.2rem}
 '''
 video = '''<section id="film" aria-labelledby="film-h">
 <h2 id="film-h">%(title)s</h2>
-<video id="clip" controls preload="metadata" playsinline src="MY_VIDEO.swf">Your browser cannot show this video here.</video>
+<video id="clip" controls preload="metadata" playsinline
+ poster="MY_POSTER.jpg"
+>
+<source src="MY_WEB_VIDEO.mp4" type="video/mp4">
+<source src="MY_VIDEO.swf">
+Your browser cannot show this video here.</video>
 <p class="note" id="clipnote" hidden>%(cannot)s</p>
-<p><a href="MY_VIDEO.swf" download>Download the video</a></p>
+<p><a href="MY_VIDEO.swf" download>Download the original video</a></p>
 </section>
 '''
 tail = '''<p class="text" id="text">MYTEXTMESSAGE</p>
@@ -77,11 +82,20 @@ tail = '''<p class="text" id="text">MYTEXTMESSAGE</p>
   else m.preload = "metadata";
   var t = d.getElementById("text");
   if (!t.textContent.trim()) t.hidden = true;
+  var a = d.getElementById("link");
+  if (a.getAttribute("href") === "https://parlivo" + ".example.org/") a.parentNode.hidden = true;
   var c = d.getElementById("clip");
-  if (c) c.addEventListener("error", function () {
+  function unplayable() {
     c.hidden = true;
     d.getElementById("clipnote").hidden = false;
-  });
+  }
+  if (c) {
+    // With sources the element itself reports no error: the last source failing means
+    // the browser plays none of them.
+    var s = c.getElementsByTagName("source");
+    s[s.length - 1].addEventListener("error", unplayable);
+    if (c.networkState === 3) unplayable();
+  }
   var b = d.getElementById("backsound"), k = d.getElementById("bgplay");
   if (left(b, "my_wave" + ".wav")) { d.getElementById("bg").hidden = true; return; }
   function shown(on) {
@@ -126,6 +140,11 @@ tail = '''<p class="text" id="text">MYTEXTMESSAGE</p>
 </body>
 </html>
 '''
+# The converted copy and its poster lead the link preview; a line naming one that was
+# not made is left out of the page when it is written.
+videometa = '''<meta property="og:video" content="MY_PAGE_BASE/MY_WEB_VIDEO.mp4"><meta property="og:video:type" content="video/mp4">
+<meta property="og:image" content="MY_PAGE_BASE/MY_POSTER.jpg">
+'''
 out = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..') + os.sep
 variants = {
  'MSTemp.dll': None,
@@ -134,6 +153,7 @@ variants = {
  'MSTempMOV.dll': {'title': 'Watch the QuickTime movie', 'cannot': 'Your browser cannot play this movie: download it and open it with a video player.'},
 }
 for name, v in variants.items():
-    s = head + (video % v if v else '') + tail
+    meta = videometa if v else ''
+    s = head.replace('%(videometa)s', meta) + (video % v if v else '') + tail
     open(out + name, 'w', newline='\n').write(s)
     print(name, len(s.encode()))

@@ -479,6 +479,7 @@ void frmMAIN::buildMenus()
     mnuRAMvideo->setVisible(false);
     mnuFLASH = addItem(mnuAddVideoMenu, "mnuFLASH", QStringLiteral("Add a SWF video - Flash format"));
     mnuWMFvideo = addItem(mnuAddVideoMenu, "mnuWMFvideo", QStringLiteral("Add a WMV video - Windows Movie Video format"));
+    mnuMP4video = addItem(mnuAddVideoMenu, "mnuMP4video", QStringLiteral("Add a MP4 video - the format of phones and the web"));
 }
 
 void frmMAIN::connectHandlers()
@@ -539,6 +540,7 @@ void frmMAIN::connectHandlers()
         {mnuMPEG_video, &frmMAIN::mnuMPEG_video_Click},
         {mnuFLASH, &frmMAIN::mnuFLASH_Click},
         {mnuWMFvideo, &frmMAIN::mnuWMFvideo_Click},
+        {mnuMP4video, &frmMAIN::mnuMP4video_Click},
     };
     for (const auto &[action, handler] : actions)
         connect(action, &QAction::triggered, this, handler);

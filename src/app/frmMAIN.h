@@ -130,7 +130,8 @@ public:
             *mnuUplaoding = nullptr, *mnuClipboard = nullptr, *mnuPreview = nullptr, *mnu_Why_subscription = nullptr;
     QAction *mnuMIN = nullptr, *mnu_Add_backsound = nullptr, *mnuADD_link = nullptr;
     QAction *mnuAVIvideo = nullptr, *mnuFLV_video = nullptr, *mnuAdd_MOV_video = nullptr, *mnuMPG_VIDEO = nullptr,
-            *mnuMPEG_video = nullptr, *mnuRAMvideo = nullptr, *mnuFLASH = nullptr, *mnuWMFvideo = nullptr;
+            *mnuMPEG_video = nullptr, *mnuRAMvideo = nullptr, *mnuFLASH = nullptr, *mnuWMFvideo = nullptr,
+            *mnuMP4video = nullptr;
 
     // --- outside components, created during start-up
     std::unique_ptr<AudioRecorder> AudioRecord;
@@ -200,6 +201,7 @@ public Q_SLOTS:
     void mnuMPEG_video_Click();
     void mnuFLASH_Click();
     void mnuWMFvideo_Click();
+    void mnuMP4video_Click();
 
     // publishing and link delivery (frmMAIN_publish.cpp)
     void Button2_Click();

@@ -119,5 +119,6 @@ void frmMAIN::mnuMPG_VIDEO_Click() { chooseVideo(this, "MPG"); }
 void frmMAIN::mnuMPEG_video_Click() { chooseVideo(this, "MPEG"); }
 void frmMAIN::mnuFLASH_Click() { chooseVideo(this, "SWF"); }
 void frmMAIN::mnuWMFvideo_Click() { chooseVideo(this, "WMV"); }
+void frmMAIN::mnuMP4video_Click() { chooseVideo(this, "MP4"); }
 
 } // namespace parlivo

@@ -8,6 +8,7 @@
 #include "publish/MessageFiles.h"
 #include "publish/PublishConfig.h"
 #include "publish/PublishRun.h"
+#include "publish/WebVideoStep.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -26,23 +27,30 @@ namespace parlivo {
 class PublishCloseWatch : public QObject
 {
 public:
-    PublishCloseWatch(QObject *parent, PublishRun *run) : QObject(parent), m_run(run) {}
+    PublishCloseWatch(QObject *parent, PublishRun *run, WebVideoStep *video)
+        : QObject(parent), m_run(run), m_video(video) {}
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() == QEvent::Close && watched == parent())
+        if (event->type() == QEvent::Close && watched == parent()) {
+            m_video->cancel();
             m_run->cancel();
+        }
         return false;
     }
 
 private:
     PublishRun *m_run;
+    WebVideoStep *m_video;
 };
 
 struct frmMAIN::PublishState
 {
     PublishRun run;
+    // The video's conversion for the web, before the upload; its converter lives as long.
+    WebVideoStep video;
+    std::unique_ptr<VideoConverter> converter;
     // The connection check (Ctrl+click on the upload button) has a client of its own, so it
     // never meets a publication's notifications. The check goes first when the window does.
     std::unique_ptr<SftpClient> checkClient;
@@ -52,6 +60,8 @@ struct frmMAIN::PublishState
     QString pictureBefore, pageBefore;
     // Said once, with the final status, when the page did not answer after the upload.
     QString pendingNote;
+    // Said with the final status when the video went out without its copy for the web.
+    QString videoNote;
     // What the message was laid out from, to lay it out again under a fresh name.
     MessageInputs inputs;
     PrepareOptions options;
@@ -122,6 +132,14 @@ void PublishMessage(frmMAIN &w)
     }
     w.draft.my_page = prepared.pageName;
     my_picture = prepared.pictureName;
+    s.videoNote.clear();
+    // A platform without a converter publishes the video as chosen.
+    if (!prepared.videoCopy.isEmpty() && w.platform().createVideoConverter) {
+        s.converter = w.platform().createVideoConverter();
+        w.setStatus(WebVideoStep::progressText(0));
+        s.video.start(s.converter.get(), prepared.videoCopy, prepared.webVideoPath, prepared.posterPath);
+        return;
+    }
     w.StartUpload();
 }
 
@@ -135,7 +153,7 @@ PublishConfig publishedConfig(const frmMAIN &w)
 
 void publishConfirmed(frmMAIN &w)
 {
-    if (w.publishing->run.isRunning())
+    if (w.publishing->run.isRunning() || w.publishing->video.isRunning())
         return;
     // The character asks the user to wait (its lines live with the other help scripts).
     w.performHelpTopic(QStringLiteral("PublishingWarning"));
@@ -144,7 +162,7 @@ void publishConfirmed(frmMAIN &w)
         PublishMessage(w);
         return;
     }
-    static const char *const tags[] = {"SWF", "WMV", "AVI", "FLV", "MOV", "MPG", "MPEG"};
+    static const char *const tags[] = {"SWF", "WMV", "AVI", "FLV", "MOV", "MPG", "MPEG", "MP4"};
     for (const char *tag : tags) {
         if (w.draft.what_format == QLatin1String(tag)) {
             PublishMessage(w);
@@ -186,7 +204,27 @@ void frmMAIN::setupPublishing()
 {
     publishing = std::make_shared<PublishState>();
     PublishState *s = publishing.get();
-    installEventFilter(new PublishCloseWatch(this, &s->run));
+    installEventFilter(new PublishCloseWatch(this, &s->run, &s->video));
+    connect(&s->video, &WebVideoStep::progress, this,
+            [this](int percent) { setStatus(WebVideoStep::progressText(percent)); });
+    connect(&s->video, &WebVideoStep::finished, this, [this, s](const WebVideoOutcome &outcome) {
+        if (outcome.cancelled) {
+            for (const QString &path : std::as_const(s->prepared.written))
+                QFile::remove(path);
+            publicationStopped(*this, QStringLiteral("Publishing stopped while the video was being prepared."));
+            return;
+        }
+        QString why;
+        if (!addWebVideo(s->prepared, outcome.mp4, outcome.poster, &why)) {
+            publicationStopped(*this, QStringLiteral("Publishing stopped: ") + why);
+            return;
+        }
+        if (!outcome.mp4) {
+            s->videoNote = WebVideoStep::failureNote(outcome.error);
+            setStatus(s->videoNote);
+        }
+        StartUpload();
+    });
     if (wodSFTP1) {
         connect(wodSFTP1.get(), &SftpClient::Connected, this, &frmMAIN::wodSFTP1_Connected);
         connect(wodSFTP1.get(), &SftpClient::StateChanged, this, &frmMAIN::wodSFTP1_StateChanged);
@@ -195,11 +233,9 @@ void frmMAIN::setupPublishing()
     connect(&s->run, &PublishRun::failed, this, [this](const QString &reason) { publicationStopped(*this, reason); });
     // The name was taken on the server: the message moves to a fresh one, its old copies go.
     s->run.setRenamer([this, s](QString *why) {
-        for (const QString &path : std::as_const(s->prepared.written))
-            QFile::remove(path);
         PrepareOptions again = s->options;
         again.baseName = FreshBaseName(s->options.baseName, ++s->freshNames);
-        s->prepared = prepareMessage(s->inputs, again);
+        s->prepared = prepareAgain(s->prepared, s->inputs, again);
         if (!s->prepared.ok) {
             *why = s->prepared.error;
             return QString();
@@ -247,7 +283,7 @@ void frmMAIN::Button2_Click()
         runConnectionCheck(*this);
         return;
     }
-    if (publishing->run.isRunning()) {
+    if (publishing->run.isRunning() || publishing->video.isRunning()) {
         if (m_platform.messageBox)
             m_platform.messageBox->inform(this,
                                           QStringLiteral("Your message is still being published. Please wait until the "
@@ -299,6 +335,10 @@ void frmMAIN::Text1_Change()
 {
     if (Text1->text() == QLatin1String("Disconnected from server...")) {
         QString text = QStringLiteral("Please proceed to next step...");
+        if (publishing && !publishing->videoNote.isEmpty()) {
+            text += QLatin1Char(' ') + publishing->videoNote;
+            publishing->videoNote.clear();
+        }
         if (publishing && !publishing->pendingNote.isEmpty()) {
             text += QLatin1Char(' ') + publishing->pendingNote;
             publishing->pendingNote.clear();

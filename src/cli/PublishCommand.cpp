@@ -13,6 +13,7 @@
 #include "publish/MessageFiles.h"
 #include "publish/PublishConfig.h"
 #include "publish/PublishRun.h"
+#include "publish/WebVideoStep.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -36,7 +37,7 @@ namespace {
 constexpr const char *PublishSynopsis =
     "Usage: parlivo publish [--audio FILE] [--picture FILE] [--text TEXT] [--link URL]\n"
     "                       [--background-sound FILE] [--video FILE] [--captions FILE.vtt]\n"
-    "                       [--passphrase-file FILE]\n"
+    "                       [--text-file FILE] [--no-convert] [--passphrase-file FILE]\n"
     "\n"
     "Publishes a message as a web page and prints the e-mail text that links to it.\n"
     "\n";
@@ -128,7 +129,7 @@ int runPublishCommand(const QStringList &arguments)
     const QCommandLineOption background(QStringLiteral("background-sound"), QStringLiteral("A background sound (WAV)."),
                                         QStringLiteral("FILE"));
     const QCommandLineOption video(QStringLiteral("video"),
-                                   QStringLiteral("A video clip: AVI, FLV, MOV, MPG, MPEG, SWF or WMV."),
+                                   QStringLiteral("A video clip: AVI, FLV, MOV, MP4, MPG, MPEG, SWF or WMV."),
                                    QStringLiteral("FILE"));
     const QCommandLineOption passphraseFile(QStringLiteral("passphrase-file"),
                                             QStringLiteral("Read the identity file's passphrase from FILE."),
@@ -138,6 +139,9 @@ int runPublishCommand(const QStringList &arguments)
                                       QStringLiteral("WebVTT captions of the audio (as parlivo speak --captions writes)."),
                                       QStringLiteral("FILE"));
     parser.addOption(captions);
+    const QCommandLineOption noConvert(QStringLiteral("no-convert"),
+                                       QStringLiteral("Publish the video as it is, without a copy for the web."));
+    parser.addOption(noConvert);
     QStringList all{QStringLiteral("parlivo publish")};
     all += arguments;
     const CommandLine line(QStringLiteral("publish"), publishUsage(parser));
@@ -184,7 +188,7 @@ int runPublishCommand(const QStringList &arguments)
         in.my_video = parser.value(video);
         in.what_format = formatTagForFile(in.my_video);
         if (in.what_format.isEmpty())
-            return line.usageError(QStringLiteral("the video \"%1\" is not one of AVI, FLV, MOV, MPG, MPEG, SWF or WMV")
+            return line.usageError(QStringLiteral("the video \"%1\" is not one of AVI, FLV, MOV, MP4, MPG, MPEG, SWF or WMV")
                             .arg(in.my_video));
     }
 
@@ -236,17 +240,55 @@ int runPublishCommand(const QStringList &arguments)
 
     QString address = pageAddress(config.pageBase, prepared.pageName);
     const bool progress = ::isatty(STDERR_FILENO);
+    QString videoNote;
+    if (!prepared.videoCopy.isEmpty() && !parser.isSet(noConvert)) {
+        // The conversion runs before the upload; a signal during it cancels it and the
+        // outgoing folder goes as it would during the upload.
+        std::unique_ptr<VideoConverter> converter = makeVideoConverter();
+        WebVideoStep step;
+        WebVideoOutcome outcome;
+        QSocketNotifier watch(g_signalPipe[0], QSocketNotifier::Read);
+        QObject::connect(&watch, &QSocketNotifier::activated, &app, [&] {
+            char byte = 0;
+            while (::read(g_signalPipe[0], &byte, 1) > 0) {
+            }
+            step.cancel();
+        });
+        QObject::connect(&step, &WebVideoStep::progress, &app, [&](int percent) {
+            if (progress)
+                say(stderr, QLatin1Char('\r') + WebVideoStep::progressText(percent));
+        });
+        QObject::connect(&step, &WebVideoStep::finished, &app, [&](const WebVideoOutcome &o) {
+            outcome = o;
+            QCoreApplication::exit(0);
+        });
+        step.start(converter.get(), prepared.videoCopy, prepared.webVideoPath, prepared.posterPath);
+        if (step.isRunning())
+            app.exec();
+        if (progress)
+            say(stderr, QStringLiteral("\n"));
+        if (g_signalled || outcome.cancelled) {
+            outgoing.remove();
+            say(stderr, QStringLiteral("parlivo publish: cancelled\n"));
+            return 128 + int(g_signalled ? g_signalled : SIGINT);
+        }
+        QString why;
+        if (!addWebVideo(prepared, outcome.mp4, outcome.poster, &why))
+            return fail(why);
+        if (!outcome.mp4) {
+            videoNote = WebVideoStep::failureNote(outcome.error);
+            line.warn(videoNote);
+        }
+    }
     int exitCode = 1;
     PublishRun run;
     // The outgoing copy is gone when the command ends; the user's own files are untouched.
     run.setKeptNote(QStringLiteral(" Your own files are unchanged: you can publish them again."));
     int freshNames = 0;
     run.setRenamer([&](QString *why) {
-        for (const QString &path : std::as_const(prepared.written))
-            QFile::remove(path);
         PrepareOptions again = options;
         again.baseName = FreshBaseName(options.baseName, ++freshNames);
-        prepared = prepareMessage(in, again);
+        prepared = prepareAgain(prepared, in, again);
         if (!prepared.ok) {
             *why = prepared.error;
             return QString();
@@ -284,6 +326,8 @@ int runPublishCommand(const QStringList &arguments)
         say(stdout, emailText(address) + QLatin1Char('\n'));
         if (!run.checkNote().isEmpty())
             line.warn(run.checkNote());
+        if (!videoNote.isEmpty())
+            line.warn(videoNote);
         exitCode = 0;
         client->disconnectFromServer();
         // The disconnected state ends the run; a client that never reports it is not waited for.

@@ -25,6 +25,8 @@ const QVector<VideoFormat> &videoFormats()
          "SWF Flash video files (*.swf)|*.swf|", "SWF"},
         {"mnuWMFvideo", "Select wmv video to add to your page...",
          "WMV video files (*.wmv)|*.wmv|", "WMV"},
+        {"mnuMP4video", "Select mp4 video to add to your page...",
+         "MP4 video files (*.mp4)|*.mp4|", "MP4"},
     };
     return formats;
 }

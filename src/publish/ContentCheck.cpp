@@ -102,7 +102,7 @@ bool isVideo(QFile &f, const QString &format)
         return b.startsWith("FWS") || b.startsWith("CWS") || b.startsWith("ZWS");
     if (format == QLatin1String("WMV"))
         return b.startsWith(QByteArray::fromHex("3026b2758e66cf11a6d900aa0062ce6c"));
-    if (format == QLatin1String("MOV")) {
+    if (format == QLatin1String("MOV") || format == QLatin1String("MP4")) {
         static const QByteArrayList atoms{"ftyp", "moov", "mdat", "wide", "free", "skip", "pnot"};
         return b.size() >= 8 && atoms.contains(b.mid(4, 4));
     }

@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <tuple>
+
 namespace parlivo {
 
 namespace {
@@ -163,6 +165,9 @@ PreparedMessage prepareMessage(const MessageInputs &in, const PrepareOptions &o)
         r.written << copy;
         values.hasVideo = true;
         values.videoName = GetFileName(copy) + variant.videoExtension;
+        r.videoCopy = copy;
+        r.webVideoPath = folder + o.baseName + QStringLiteral(".mp4");
+        r.posterPath = folder + o.baseName + QStringLiteral(".jpg");
     }
 
     if (in.wants_link) {
@@ -183,7 +188,75 @@ PreparedMessage prepareMessage(const MessageInputs &in, const PrepareOptions &o)
         return r;
     }
     r.written << pagePath;
+    r.values = values;
+    r.templatePath = templatePath;
+    r.pagePath = pagePath;
+    r.order = variant.order;
     r.ok = true;
+    return r;
+}
+
+bool addWebVideo(PreparedMessage &m, bool mp4, bool poster, QString *error)
+{
+    if (m.videoCopy.isEmpty())
+        return true;
+    m.hasWebVideo = mp4;
+    m.hasPoster = poster;
+    m.values.hasWebVideo = mp4;
+    m.values.webVideoName = QFileInfo(m.webVideoPath).fileName();
+    m.values.hasPoster = poster;
+    m.values.posterName = QFileInfo(m.posterPath).fileName();
+    for (const QString &path : {m.webVideoPath, m.posterPath}) {
+        if (((path == m.webVideoPath && mp4) || (path == m.posterPath && poster)) && !m.written.contains(path))
+            m.written << path;
+    }
+    const PageResult page = generatePage(m.templatePath, m.pagePath, replacementsFor(m.values, m.order));
+    if (!page.ok && error)
+        *error = page.error;
+    return page.ok;
+}
+
+PreparedMessage prepareAgain(PreparedMessage &old, const MessageInputs &in, const PrepareOptions &options)
+{
+    const QString temp = QFileInfo(options.outFolder + QLatin1Char('/')).absolutePath() + QStringLiteral("/.moving-");
+    // The converted files are set aside first: an MP4 original shares its name with them.
+    QStringList kept;
+    for (const auto &[made, path] : {std::pair{old.hasWebVideo, old.webVideoPath}, std::pair{old.hasPoster, old.posterPath}}) {
+        if (!made)
+            continue;
+        const QString aside = temp + QFileInfo(path).fileName();
+        QFile::remove(aside);
+        kept << (QFile::rename(path, aside) ? aside : QString());
+    }
+    for (const QString &path : std::as_const(old.written))
+        QFile::remove(path);
+    PreparedMessage r = prepareMessage(in, options);
+    bool mp4 = false, poster = false;
+    int i = 0;
+    for (const auto &[made, target, flag] :
+         {std::tuple{old.hasWebVideo, r.webVideoPath, &mp4}, std::tuple{old.hasPoster, r.posterPath, &poster}}) {
+        if (!made)
+            continue;
+        const QString aside = kept.value(i++);
+        if (aside.isEmpty())
+            continue;
+        if (!r.ok || target.isEmpty()) {
+            QFile::remove(aside);
+            continue;
+        }
+        QFile::remove(target);
+        *flag = QFile::rename(aside, target);
+    }
+    if (r.ok && (mp4 || poster)) {
+        QString why;
+        if (!addWebVideo(r, mp4, poster, &why)) {
+            for (const QString &path : std::as_const(r.written))
+                QFile::remove(path);
+            r.written.clear();
+            r.ok = false;
+            r.error = why + QStringLiteral(" Nothing was uploaded.");
+        }
+    }
     return r;
 }
 

@@ -37,6 +37,14 @@ struct PreparedMessage
     QString pageName;        // baseName + ".htm"
     QString pictureName;     // file name of the picture copy
     QStringList written;     // full paths of every file this publication wrote
+    // The video's copy in the outgoing folder ("" without video), and where its copy for
+    // the web and its poster go (MessageBaseName + ".mp4" and ".jpg").
+    QString videoCopy, webVideoPath, posterPath;
+    bool hasWebVideo = false, hasPoster = false;
+    // What the page was written from, to write it again once the video is converted.
+    PageValues values;
+    QString templatePath, pagePath;
+    ReplacementOrder order = ReplacementOrder::A;
 };
 
 struct PrepareOptions
@@ -50,5 +58,13 @@ struct PrepareOptions
 // Copies the files and writes the page. On failure nothing of this publication stays in
 // the outgoing folder (files already there from before are left alone).
 PreparedMessage prepareMessage(const MessageInputs &in, const PrepareOptions &options);
+
+// Writes the page again naming the converted copy and the poster that were made (each is
+// counted among the written files). False with `error` when the page cannot be written.
+bool addWebVideo(PreparedMessage &message, bool mp4, bool poster, QString *error);
+
+// Lays the message out again under another name after the server had the first one taken:
+// the old files go, the converted video and poster move along with it.
+PreparedMessage prepareAgain(PreparedMessage &old, const MessageInputs &in, const PrepareOptions &options);
 
 } // namespace parlivo

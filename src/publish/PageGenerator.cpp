@@ -17,7 +17,7 @@ PageVariant variantFor(bool wantsVideo, const QString &formatTag)
         {"SWF", "MSTemp32.dll", ".swf", O::A},   {"WMV", "MSTempWMV.dll", ".wmv", O::A},
         {"AVI", "MSTempWMV.dll", ".avi", O::B},  {"FLV", "MSTemp32.dll", ".flv", O::B},
         {"MOV", "MSTempMOV.dll", ".mov", O::B},  {"MPG", "MSTempWMV.dll", ".mpg", O::B},
-        {"MPEG", "MSTempWMV.dll", ".mpeg", O::B},
+        {"MPEG", "MSTempWMV.dll", ".mpeg", O::B}, {"MP4", "MSTempMOV.dll", ".mp4", O::B},
     };
     for (const Row &r : rows) {
         if (formatTag == QLatin1String(r.tag))
@@ -33,7 +33,7 @@ QString formatTagForFile(const QString &path)
     const QString suffix = QFileInfo(path).suffix().toUpper();
     static const QStringList tags{QStringLiteral("SWF"), QStringLiteral("WMV"), QStringLiteral("AVI"),
                                   QStringLiteral("FLV"), QStringLiteral("MOV"), QStringLiteral("MPG"),
-                                  QStringLiteral("MPEG")};
+                                  QStringLiteral("MPEG"), QStringLiteral("MP4")};
     return tags.contains(suffix) ? suffix : QString();
 }
 
@@ -134,6 +134,10 @@ QVector<Replacement> replacementsFor(const PageValues &v, ReplacementOrder order
     r.push_back({ph(Placeholder::TextMessage), text, preview});
     if (v.hasVideo)
         r.push_back({ph(Placeholder::Video), escapeHtml(v.videoName), {}});
+    if (v.hasVideo) {
+        r.push_back({ph(Placeholder::WebVideo), escapeHtml(v.webVideoName), {}, !v.hasWebVideo});
+        r.push_back({ph(Placeholder::Poster), escapeHtml(v.posterName), {}, !v.hasPoster});
+    }
     if (v.hasCaptions)
         r.push_back({ph(Placeholder::Captions), escapeHtml(v.captionsName), {}});
     r.push_back({ph(Placeholder::Transcript),
@@ -215,7 +219,16 @@ PageResult generatePage(const QString &templatePath, const QString &pagePath,
 
     QByteArray page;
     page.reserve(content.size() + 1024);
+    const auto dropped = [&replacements](const QString &line) {
+        for (const Replacement &rep : replacements) {
+            if (rep.dropLine && !rep.placeholder.isEmpty() && line.contains(rep.placeholder))
+                return true;
+        }
+        return false;
+    };
     for (const QString &line : templateLines(content)) {
+        if (dropped(line))
+            continue;
         page += replaceInTemplateText(line, replacements).toUtf8();
         page += "\r\n";
     }

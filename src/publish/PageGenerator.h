@@ -20,6 +20,10 @@ inline constexpr const char *PageBase = "MY_PAGE_BASE/";
 // The captions of audio converted from text, and that text in full.
 inline constexpr const char *Captions = "MY_CAPTIONS.vtt";
 inline constexpr const char *Transcript = "MYTRANSCRIPT";
+// The copy every browser plays and its poster; lines naming one that was not made are
+// left out of the page.
+inline constexpr const char *WebVideo = "MY_WEB_VIDEO.mp4";
+inline constexpr const char *Poster = "MY_POSTER.jpg";
 } // namespace Placeholder
 
 enum class ReplacementOrder { A, B };
@@ -46,6 +50,7 @@ struct Replacement
     QString placeholder;
     QString value;
     QString inMeta{};   // the value inside <meta> lines (link previews), when it differs
+    bool dropLine = false;   // template lines holding the placeholder are left out instead
 };
 
 // What the page gets. Conditional replacements are simply left out of the list, so
@@ -66,6 +71,11 @@ struct PageValues
     bool hasCaptions = false;
     QString captionsName;
     QString transcript;       // as typed; escaped when inserted, only with captions
+    // With a video: the copy converted for the web and its poster, when they were made.
+    bool hasWebVideo = false;
+    QString webVideoName;
+    bool hasPoster = false;
+    QString posterName;
 };
 
 // The text without control characters (BEL, ESC, DEL, ...): they have no meaning in a page

@@ -193,7 +193,8 @@ TEST_F(MainWindow, MenusHoldTheirItemsInOrder)
         "mnuMPEG_video=Add a MPEG video - Moving Picture Experts Group",
         "mnuRAMvideo=Add a RAM video",
         "mnuFLASH=Add a SWF video - Flash format",
-        "mnuWMFvideo=Add a WMV video - Windows Movie Video format"}));
+        "mnuWMFvideo=Add a WMV video - Windows Movie Video format",
+        "mnuMP4video=Add a MP4 video - the format of phones and the web"}));
     EXPECT_FALSE(w->mnuRAMvideo->isVisible());
     EXPECT_EQ(w->mnuHelp->title(), "Help");
     EXPECT_EQ(w->mnu_advanced_options->title(), "Options");

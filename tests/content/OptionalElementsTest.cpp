@@ -145,6 +145,8 @@ TEST_F(Elements, EveryVideoCommandAsksForItsOwnKindAndRecordsItsTag)
          "SWF Flash video files (*.swf)|*.swf|", "SWF", "SWF Flash video files (*.swf)"},
         {"mnuWMFvideo", "Add a WMV video - Windows Movie Video format", "Select wmv video to add to your page...",
          "WMV video files (*.wmv)|*.wmv|", "WMV", "WMV video files (*.wmv)"},
+        {"mnuMP4video", "Add a MP4 video - the format of phones and the web", "Select mp4 video to add to your page...",
+         "MP4 video files (*.mp4)|*.mp4|", "MP4", "MP4 video files (*.mp4)"},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.command);
@@ -164,7 +166,7 @@ TEST_F(Elements, EveryVideoCommandAsksForItsOwnKindAndRecordsItsTag)
         EXPECT_TRUE(w->draft.wants_video);
         EXPECT_EQ(w->draft.what_format, row.tag);
     }
-    EXPECT_EQ(fake.fileDialog.calls.size(), 7u);
+    EXPECT_EQ(fake.fileDialog.calls.size(), 8u);
     EXPECT_FALSE(menuEntry(*w, "mnuRAMvideo")->isVisible());
 }
 

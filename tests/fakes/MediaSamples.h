@@ -50,6 +50,8 @@ inline QByteArray sampleVideo(const QString &format, qsizetype size = 4096)
         b = QByteArray::fromHex("3026b2758e66cf11a6d900aa0062ce6c");
     else if (format == "MOV")
         b = QByteArray("\0\0\0\x14" "ftypqt  ", 12);
+    else if (format == "MP4")
+        b = QByteArray("\0\0\0\x14" "ftypisom", 12);
     else
         b = QByteArray::fromHex("000001ba");
     return b + QByteArray(std::max<qsizetype>(0, size - b.size()), '\0');

@@ -60,6 +60,7 @@ TEST(PageVariants, EveryFormatHasItsTemplateExtensionAndOrder)
         {true, "MOV", "MSTempMOV.dll", ".mov", ReplacementOrder::B},
         {true, "MPG", "MSTempWMV.dll", ".mpg", ReplacementOrder::B},
         {true, "MPEG", "MSTempWMV.dll", ".mpeg", ReplacementOrder::B},
+        {true, "MP4", "MSTempMOV.dll", ".mp4", ReplacementOrder::B},
     };
     for (const Row &r : rows) {
         SCOPED_TRACE(r.tag);
@@ -76,7 +77,8 @@ TEST(PageVariants, EveryFormatHasItsTemplateExtensionAndOrder)
 
     EXPECT_EQ(formatTagForFile("/x/clip.MoV"), "MOV");
     EXPECT_EQ(formatTagForFile("clip.mpeg"), "MPEG");
-    EXPECT_EQ(formatTagForFile("clip.mp4"), "");
+    EXPECT_EQ(formatTagForFile("clip.mp4"), "MP4");
+    EXPECT_EQ(formatTagForFile("clip.webm"), "");
     EXPECT_EQ(formatTagForFile("clip"), "");
 }
 
@@ -91,10 +93,10 @@ TEST(PageReplacement, OrdersAAndBDifferOnlyInPictureAndLink)
     const PageValues v = fullValues();
     EXPECT_EQ(names(replacementsFor(v, ReplacementOrder::A)),
               (QStringList{"MY_PAGE_BASE/", "my_wave.wav", "https://parlivo.example.org/", "MY_IMAGE.gif", "intro.mp3",
-                           "MYTEXTMESSAGE", "MY_VIDEO.swf", "MYTRANSCRIPT"}));
+                           "MYTEXTMESSAGE", "MY_VIDEO.swf", "MY_WEB_VIDEO.mp4", "MY_POSTER.jpg", "MYTRANSCRIPT"}));
     EXPECT_EQ(names(replacementsFor(v, ReplacementOrder::B)),
               (QStringList{"MY_PAGE_BASE/", "my_wave.wav", "MY_IMAGE.gif", "https://parlivo.example.org/", "intro.mp3",
-                           "MYTEXTMESSAGE", "MY_VIDEO.swf", "MYTRANSCRIPT"}));
+                           "MYTEXTMESSAGE", "MY_VIDEO.swf", "MY_WEB_VIDEO.mp4", "MY_POSTER.jpg", "MYTRANSCRIPT"}));
 
     // The order decides when two placeholders overlap in the template's text.
     const QVector<Replacement> ab{{"ab", "1"}, {"bc", "2"}};

@@ -3,6 +3,7 @@
 // web server so both of its outcomes can be seen.
 #include "app/dialogs/frmError.h"
 #include "app/model/MessageDraft.h"
+#include "platform/VideoConverter.h"
 #include "fakes/FakePlatform.h"
 #include "fakes/MediaSamples.h"
 
@@ -506,4 +507,63 @@ TEST_F(Publishing, ClosingTheWindowDuringAnUploadCancelsIt)
     QTest::qWait(100);
     EXPECT_FALSE(w->draft.im_done);
     EXPECT_TRUE(web.requests.isEmpty());
+}
+
+namespace {
+
+class StepConverter : public VideoConverter
+{
+public:
+    void start(const QString &, const QString &mp4, const QString &) override { calls << "start " + mp4; }
+    void cancel() override
+    {
+        calls << "cancel";
+        VideoConversionResult r;
+        r.cancelled = true;
+        emit finished(r);
+    }
+    QStringList calls;
+};
+
+} // namespace
+
+TEST_F(Publishing, TheVideoIsPreparedForTheWebBeforeTheUploadAndAFailureOnlyCostsTheCopy)
+{
+    StepConverter *converter = nullptr;
+    fp.platform().createVideoConverter = [&converter] {
+        auto c = std::make_unique<StepConverter>();
+        converter = c.get();
+        return std::unique_ptr<VideoConverter>(std::move(c));
+    };
+    for (const bool closeWindow : {false, true}) {
+        SCOPED_TRACE(closeWindow ? "closed" : "failed");
+        fillDraft();
+        sftp().calls.clear();
+        publishYes();
+        ASSERT_NE(converter, nullptr);
+        EXPECT_EQ(w->status(), "Preparing the video for the web... 0%");
+        EXPECT_EQ(w->cursor().shape(), Qt::WaitCursor);
+        EXPECT_FALSE(sftp().calls.contains("connect"));
+        Q_EMIT converter->progress(42);
+        EXPECT_EQ(w->status(), "Preparing the video for the web... 42%");
+        if (closeWindow) {
+            w->close();
+            EXPECT_TRUE(converter->calls.contains("cancel"));
+            EXPECT_FALSE(sftp().calls.contains("connect"));
+            break;
+        }
+        VideoConversionResult failed;
+        failed.error = "the file is damaged";
+        Q_EMIT converter->finished(failed);
+        EXPECT_TRUE(w->status().startsWith("The video could not be converted for the web (the file is damaged)"));
+        ASSERT_TRUE(sftp().calls.contains("connect"));
+        EXPECT_TRUE(quillboxFiles().filter(".mov").size() == 1);
+        EXPECT_TRUE(quillboxFiles().filter(".mp4").isEmpty());
+        uploadSucceeds();
+        sftp().changeState("Disconnected from server");
+        EXPECT_TRUE(w->status().startsWith("Please proceed to next step... The video could not be converted"));
+        Q_EMIT converter->progress(50);   // a late report changes nothing
+        EXPECT_TRUE(w->status().startsWith("Please proceed"));
+        converter = nullptr;
+    }
 }
