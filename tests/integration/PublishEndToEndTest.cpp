@@ -6,6 +6,7 @@
 #include "app/model/MessageDraft.h"
 #include "fakes/FakePlatform.h"
 #include "fakes/MediaSamples.h"
+#include "fakes/VideoClips.h"
 #include "platform/Factories.h"
 #include "platform/audio/Mp3Encoder.h"
 #include "publish/LinkDelivery.h"
@@ -109,13 +110,14 @@ bool browserAvailable()
         && !QStandardPaths::findExecutable(QStringLiteral("node")).isEmpty();
 }
 
-// Runs the browser check; returns its JSON line (and fails the test when it did not pass).
-QString checkInBrowser(const QString &address)
+// Runs the browser check on each page; returns its JSON lines, one per page (and fails the
+// test when a page did not pass).
+QString checkInBrowser(const QStringList &addresses)
 {
     QProcess node;
     node.setWorkingDirectory(browserFolder());
-    node.start(QStringLiteral("node"), {QStringLiteral("check-page.mjs"), address});
-    if (!node.waitForFinished(90000)) {
+    node.start(QStringLiteral("node"), QStringList{QStringLiteral("check-page.mjs")} + addresses);
+    if (!node.waitForFinished(60000 + 20000 * int(addresses.size()))) {
         node.kill();
         ADD_FAILURE() << "the browser check did not finish";
         return {};
@@ -222,7 +224,7 @@ TEST_F(PublishEndToEnd, TheWindowPublishesAPageThatABrowserShowsAndTheLinkIsCopi
         EXPECT_EQ(httpGet(base + name), 200) << name.toStdString();
 
     if (browserAvailable()) {
-        const QString result = checkInBrowser(address);
+        const QString result = checkInBrowser({address});
         EXPECT_TRUE(result.contains(QString::fromUtf8("\"text\":\"My Text Message: Grüße & <greetings> \xf0\x9f\x90\xb0\"")))
             << result.toStdString();
         EXPECT_TRUE(result.contains("\"link\":\"http://www.example.org/news?a=1&b=2\"")) << result.toStdString();
@@ -329,7 +331,7 @@ TEST_F(PublishEndToEnd, TheCommandLinePublishesAndPrintsTheEmailText)
     for (const QString &name : namesInPage(QString::fromUtf8(page)))
         EXPECT_EQ(httpGet(qEnvironmentVariable("PARLIVO_PAGE_BASE") + name), 200) << name.toStdString();
     if (browserAvailable())
-        checkInBrowser(address);
+        checkInBrowser({address});
 
     // Reasons go to stderr with a non-zero exit; nothing is uploaded.
     struct Bad { QStringList args; const char *says; };
@@ -501,8 +503,60 @@ TEST_F(PublishEndToEnd, SpokenTextGoesOutWithCaptionsThatFollowThePlayingMessage
     EXPECT_EQ(served, fileBytes(vtt));
     if (!browserAvailable())
         return;
-    const QString result = checkInBrowser(address);
+    const QString result = checkInBrowser({address});
     EXPECT_TRUE(result.contains("\"wordsShown\":true")) << result.toStdString();
     EXPECT_TRUE(result.contains("\"transcript\":\"" + text + "\"")) << result.toStdString();
     EXPECT_TRUE(result.contains("\"Tom & Ann <will> cook.\"")) << result.toStdString();
+}
+
+TEST_F(PublishEndToEnd, EveryVideoFormatGoesOutAsAnMp4ThatABrowserPlays)
+{
+    NEEDS_PUBLISHING_SERVER();
+    if (!haveFfmpegTools())
+        GTEST_SKIP() << "the ffmpeg tools that make the test clips are missing";
+    const QString app = QStringLiteral(PARLIVO_APP_DIR "/parlivo");
+    const QString mine = fp.appFolder() + "/mine", mp3 = mine + "/hello.mp3";
+    QDir().mkpath(mine);
+    ASSERT_TRUE(writeToneMp3(mp3));
+    const auto publishVideo = [&](const QString &clip, const QStringList &more, QString *said) {
+        QProcess p;
+        p.start(app, QStringList{"publish", "--audio", mp3, "--video", clip} + more);
+        EXPECT_TRUE(p.waitForFinished(120000));
+        *said = QString::fromUtf8(p.readAllStandardError());
+        EXPECT_EQ(p.exitCode(), 0) << said->toStdString();
+        return addressPrinted(p);
+    };
+    QStringList addresses;
+    QString said;
+    for (const char *ext : {"avi", "flv", "mov", "mp4", "mpg", "mpeg", "swf", "wmv"}) {
+        SCOPED_TRACE(ext);
+        const QString clip = mine + "/clip." + ext;
+        ASSERT_EQ(makeClip(clip, typicalCodecs(ext), 320, 240, 2.0), QString());
+        const QString address = publishVideo(clip, {}, &said);
+        EXPECT_FALSE(said.contains("could not be converted")) << said.toStdString();
+        const QString base = address.chopped(4);
+        EXPECT_EQ(httpGet(base + ".jpg"), 200);
+        QByteArray original;
+        EXPECT_EQ(httpGet(base + "." + ext, &original), 200);
+        if (QLatin1String(ext) != "mp4")
+            EXPECT_EQ(original, fileBytes(clip));
+        addresses << address;
+    }
+    // Left unconverted, a damaged file and on request: the original alone, no copy for the web.
+    const QString damaged = fp.plant("mine/damaged.avi", sampleVideo("AVI", 100000));
+    const QString unreadable = publishVideo(damaged, {}, &said);
+    EXPECT_TRUE(said.contains("could not be converted")) << said.toStdString();
+    EXPECT_EQ(httpGet(unreadable.chopped(4) + ".mp4"), 404);
+    EXPECT_EQ(httpGet(unreadable.chopped(4) + ".avi"), 200);
+    const QString asItIs = publishVideo(mine + "/clip.avi", {"--no-convert"}, &said);
+    EXPECT_EQ(httpGet(asItIs.chopped(4) + ".mp4"), 404);
+    EXPECT_EQ(httpGet(asItIs.chopped(4) + ".avi"), 200);
+    if (!browserAvailable())
+        return;
+    const QStringList results = checkInBrowser(addresses + QStringList{unreadable}).split('\n');
+    ASSERT_EQ(results.size(), addresses.size() + 1);
+    for (int i = 0; i < addresses.size(); ++i)
+        EXPECT_TRUE(results[i].contains("\"source\":\"" + addresses[i].section('/', -1).chopped(4) + ".mp4\""))
+            << results[i].toStdString();
+    EXPECT_TRUE(results.last().contains("\"noteShown\":true")) << results.last().toStdString();
 }

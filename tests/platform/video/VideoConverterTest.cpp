@@ -1,5 +1,6 @@
 // The video converter on real clips made here with the ffmpeg tool: every format the
 // window offers, the awkward shapes, files it cannot read, the remux path and cancelling.
+#include "fakes/VideoClips.h"
 #include "platform/Factories.h"
 
 #include <QCoreApplication>
@@ -20,24 +21,14 @@
 namespace parlivo {
 namespace {
 
-bool haveTools()
+using test::haveFfmpegTools;
+
+void makeClip(const QString &path, const QStringList &codec, int w, int h, double seconds, bool sound = true)
 {
-    return !QStandardPaths::findExecutable("ffmpeg").isEmpty() && !QStandardPaths::findExecutable("ffprobe").isEmpty();
+    const QString why = test::makeClip(path, codec, w, h, seconds, sound);
+    ASSERT_TRUE(why.isEmpty()) << why.toStdString();
 }
 
-// Makes a test clip: colour bars with a moving counter, a tone unless silent.
-void makeClip(const QString &path, const QStringList &codecArgs, int w, int h, double seconds, bool sound = true)
-{
-    QStringList args{"-v", "error", "-y", "-f", "lavfi", "-i",
-                     QString("testsrc=size=%1x%2:rate=25:duration=%3").arg(w).arg(h).arg(seconds)};
-    if (sound)
-        args << "-f" << "lavfi" << "-i" << QString("sine=frequency=440:sample_rate=44100:duration=%1").arg(seconds);
-    args << codecArgs << path;
-    QProcess p;
-    p.start("ffmpeg", args);
-    ASSERT_TRUE(p.waitForFinished(60000));
-    ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
-}
 
 struct Probe
 {
@@ -107,7 +98,7 @@ Conversion convert(VideoConverter &c, const QString &src, const QString &mp4, co
 
 TEST(VideoConverter, EveryOfferedFormatAndShapeBecomesAWebMp4WithPoster)
 {
-    if (!haveTools())
+    if (!haveFfmpegTools())
         GTEST_SKIP() << "ffmpeg tools missing";
     QTemporaryDir dir;
     struct Case
@@ -119,13 +110,13 @@ TEST(VideoConverter, EveryOfferedFormatAndShapeBecomesAWebMp4WithPoster)
         int outW, outH;
     };
     const QList<Case> cases{
-        {"clip.avi", {"-c:v", "mpeg4", "-c:a", "mp3"}, 320, 240, true, 320, 240},
-        {"clip.flv", {"-c:v", "flv1", "-c:a", "mp3", "-ar", "44100"}, 320, 240, true, 320, 240},
-        {"clip.mov", {"-c:v", "mjpeg", "-c:a", "pcm_s16le"}, 320, 240, true, 320, 240},
-        {"clip.mpg", {"-c:v", "mpeg1video", "-c:a", "mp2"}, 320, 240, true, 320, 240},
-        {"clip.mpeg", {"-c:v", "mpeg2video", "-c:a", "mp2", "-f", "vob"}, 320, 240, true, 320, 240},
-        {"clip.swf", {"-c:v", "flv1", "-c:a", "mp3", "-ar", "44100"}, 320, 240, true, 320, 240},
-        {"clip.wmv", {"-c:v", "wmv2", "-c:a", "wmav2"}, 320, 240, true, 320, 240},
+        {"clip.avi", test::typicalCodecs("avi"), 320, 240, true, 320, 240},
+        {"clip.flv", test::typicalCodecs("flv"), 320, 240, true, 320, 240},
+        {"clip.mov", test::typicalCodecs("mov"), 320, 240, true, 320, 240},
+        {"clip.mpg", test::typicalCodecs("mpg"), 320, 240, true, 320, 240},
+        {"clip.mpeg", test::typicalCodecs("mpeg"), 320, 240, true, 320, 240},
+        {"clip.swf", test::typicalCodecs("swf"), 320, 240, true, 320, 240},
+        {"clip.wmv", test::typicalCodecs("wmv"), 320, 240, true, 320, 240},
         {"silent.avi", {"-c:v", "mpeg4"}, 320, 240, false, 320, 240},
         {"portrait.mov", {"-c:v", "mpeg4"}, 242, 431, true, 242, 432},
         {"wide.avi", {"-c:v", "mpeg4", "-q:v", "10"}, 1920, 1080, true, 1280, 720},
@@ -157,7 +148,7 @@ TEST(VideoConverter, EveryOfferedFormatAndShapeBecomesAWebMp4WithPoster)
 
 TEST(VideoConverter, WebReadyMp4IsRemuxedAndUnreadableFilesSayWhy)
 {
-    if (!haveTools())
+    if (!haveFfmpegTools())
         GTEST_SKIP() << "ffmpeg tools missing";
     QTemporaryDir dir;
     auto converter = makeVideoConverter();
@@ -209,7 +200,7 @@ TEST(VideoConverter, WebReadyMp4IsRemuxedAndUnreadableFilesSayWhy)
 
 TEST(VideoConverter, CancellingOrDestroyingStopsPromptlyAndLeavesNothing)
 {
-    if (!haveTools())
+    if (!haveFfmpegTools())
         GTEST_SKIP() << "ffmpeg tools missing";
     QTemporaryDir dir;
     const QString src = dir.filePath("long.avi");
