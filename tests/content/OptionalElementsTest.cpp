@@ -2,6 +2,7 @@
 // text message, the link, the background sound and the seven video commands.
 #include "content/OptionalElements.h"
 #include "fakes/FakePlatform.h"
+#include "fakes/UserInput.h"
 #include "platform/desktop/QtDesktop.h"
 
 #include <QAction>
@@ -126,6 +127,7 @@ TEST_F(Elements, BackgroundSoundCancelKeepsTheEarlierChoice)
 
 TEST_F(Elements, EveryVideoCommandAsksForItsOwnKindAndRecordsItsTag)
 {
+    w->show();
     struct Row
     {
         const char *command, *caption, *title, *filter, *tag, *qtFilter;
@@ -156,7 +158,8 @@ TEST_F(Elements, EveryVideoCommandAsksForItsOwnKindAndRecordsItsTag)
 
         const QString path = QStringLiteral("/videos/clip of ") + QLatin1String(row.tag);
         fake.fileDialog.answers = {path};
-        entry->trigger();
+        test::chooseInMenu(w->Button21, w->mnuAddVideoMenu, entry);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !w->mnuAddVideoMenu->isVisible(); }, 2000));
         ASSERT_FALSE(fake.fileDialog.calls.empty());
         EXPECT_EQ(fake.fileDialog.calls.back().title, row.title);
         EXPECT_EQ(fake.fileDialog.calls.back().filter, row.filter);

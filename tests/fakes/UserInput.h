@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QListWidget>
+#include <QMenu>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -46,6 +47,18 @@ inline void chooseInCombo(QComboBox *combo, int row)
     QTest::qWait(QApplication::doubleClickInterval() + 50);
     const QModelIndex index = combo->model()->index(row, combo->modelColumn(), combo->rootModelIndex());
     QTest::mouseClick(popup->viewport(), Qt::LeftButton, {}, popup->visualRect(index).center());
+}
+
+// Clicks the button that pops the menu up, then clicks the entry where the menu draws it.
+inline void chooseInMenu(QWidget *opener, QMenu *menu, QAction *entry)
+{
+    QTest::mouseClick(opener, Qt::LeftButton);
+    if (!QTest::qWaitFor([menu] { return menu->isVisible(); }, 2000)) {
+        ADD_FAILURE() << "the menu " << menu->objectName().toStdString() << " did not open";
+        return;
+    }
+    QTest::qWait(QApplication::doubleClickInterval() + 50);
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(entry).center());
 }
 
 } // namespace parlivo::test
