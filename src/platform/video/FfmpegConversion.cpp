@@ -259,15 +259,40 @@ private:
         return av_q2d(tb) * ts - double(m_startTime) / AV_TIME_BASE;
     }
 
+    // The next packet, or false at the end of the file or at a read error (remembered).
+    bool readPacket(AVPacket *pkt)
+    {
+        throwIfCancelled();
+        const int rc = av_read_frame(m_in.get(), pkt);
+        throwIfCancelled();
+        if (rc < 0) {
+            m_readError = rc != AVERROR_EOF;
+            return false;
+        }
+        if (pkt->stream_index == m_videoIndex)
+            reportProgress(secondsOf(pkt->dts != AV_NOPTS_VALUE ? pkt->dts : pkt->pts, m_in->streams[m_videoIndex]->time_base));
+        return true;
+    }
+
+    // By the playing time and by how far the file was read, whichever is further: some
+    // files do not say how long they are, and one written to a pipe can claim half an hour.
     void reportProgress(double seconds)
     {
-        if (m_duration <= 0 || seconds < 0)
-            return;
         const auto now = std::chrono::steady_clock::now();
         if (now - m_lastReport < std::chrono::milliseconds(250))
             return;
+        double done = -1;
+        if (m_duration > 0 && seconds >= 0)
+            done = seconds * AV_TIME_BASE / double(m_duration);
+        if (m_in->pb) {
+            const int64_t size = avio_size(m_in->pb);
+            if (size > 0)
+                done = std::max(done, double(avio_tell(m_in->pb)) / double(size));
+        }
+        if (done < 0)
+            return;
         m_lastReport = now;
-        const int percent = std::clamp(int(seconds * 100.0 * AV_TIME_BASE / double(m_duration)), 0, 99);
+        const int percent = std::clamp(int(done * 100.0), 0, 99);
         if (percent != m_lastPercent) {
             m_lastPercent = percent;
             m_progress(percent);
@@ -337,21 +362,14 @@ private:
         CodecPtr dec = openDecoder(m_videoIndex);
         FramePtr frame = newFrame();
         PacketPtr pkt = newPacket();
-        while (true) {
-            throwIfCancelled();
-            const int rc = av_read_frame(m_in.get(), pkt.get());
-            throwIfCancelled();
-            if (rc == AVERROR_EOF)
-                break;
-            if (rc < 0)
-                break;   // a damaged tail: keep what was read
+        // A damaged tail ends the copy there: what was read is kept.
+        while (readPacket(pkt.get())) {
             const int si = pkt->stream_index;
             if (si >= 64 || outIndex[si] < 0) {
                 av_packet_unref(pkt.get());
                 continue;
             }
             AVStream *is = m_in->streams[si];
-            reportProgress(secondsOf(pkt->dts != AV_NOPTS_VALUE ? pkt->dts : pkt->pts, is->time_base));
             if (si == m_videoIndex && !m_poster.done && avcodec_send_packet(dec.get(), pkt.get()) >= 0) {
                 while (avcodec_receive_frame(dec.get(), frame.get()) >= 0) {
                     m_poster.offer(frame.get(), secondsOf(frame->best_effort_timestamp, is->time_base));
@@ -421,20 +439,9 @@ private:
 
         FramePtr frame = newFrame();
         PacketPtr pkt = newPacket();
-        bool readError = false;
-        while (true) {
-            throwIfCancelled();
-            const int rc = av_read_frame(m_in.get(), pkt.get());
-            throwIfCancelled();
-            if (rc == AVERROR_EOF)
-                break;
-            if (rc < 0) {
-                readError = true;
-                break;
-            }
+        while (readPacket(pkt.get())) {
             const int si = pkt->stream_index;
             if (si == m_videoIndex) {
-                reportProgress(secondsOf(pkt->dts != AV_NOPTS_VALUE ? pkt->dts : pkt->pts, vin->time_base));
                 if (avcodec_send_packet(m_vdec.get(), pkt.get()) >= 0)
                     drainVideoDecoder(frame.get());
             } else if (si == m_audioIndex && m_adec) {
@@ -454,7 +461,7 @@ private:
         encodeVideo(nullptr);
         m_poster.finish();
         if (m_videoFrames == 0)
-            throw Failure{readError ? Damaged : NoVideo};
+            throw Failure{m_readError ? Damaged : NoVideo};
         finishOutput();
     }
 
@@ -643,6 +650,7 @@ private:
     OutputPtr m_out;
     int m_videoIndex = -1, m_audioIndex = -1;
     int64_t m_startTime = 0, m_duration = 0;
+    bool m_readError = false;
 
     CodecPtr m_vdec, m_venc, m_adec, m_aenc;
     AVStream *m_vout = nullptr, *m_aout = nullptr;

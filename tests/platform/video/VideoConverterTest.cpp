@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace parlivo {
@@ -196,6 +197,33 @@ TEST(VideoConverter, WebReadyMp4IsRemuxedAndUnreadableFilesSayWhy)
     }
     for (const QString &name : QDir(dir.path()).entryList(QDir::Files | QDir::Hidden))
         EXPECT_FALSE(name.endsWith(".part")) << name.toStdString();
+}
+
+TEST(VideoConverter, ProgressCountsUpWhenTheFileDoesNotSayHowLongItIs)
+{
+    if (!haveFfmpegTools())
+        GTEST_SKIP() << "ffmpeg tools missing";
+    QTemporaryDir dir;
+    auto converter = makeVideoConverter();
+    // Written to a pipe, an AVI keeps the length of its unfinished header (half an hour)
+    // and a Matroska file has none.
+    for (const char *format : {"avi", "matroska"}) {
+        SCOPED_TRACE(format);
+        const QString src = dir.filePath(QString("piped.") + format);
+        QProcess ffmpeg;
+        ffmpeg.setStandardOutputFile(src);
+        ffmpeg.start("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "testsrc=size=640x480:rate=25:duration=15",
+                                "-c:v", "mpeg4", "-f", format, "pipe:1"});
+        ASSERT_TRUE(ffmpeg.waitForFinished(60000));
+        ASSERT_EQ(ffmpeg.exitCode(), 0);
+        const Conversion run = convert(*converter, src, src + ".mp4", src + ".jpg");
+        ASSERT_TRUE(run.done);
+        EXPECT_TRUE(run.result.converted) << run.result.error.toStdString();
+        const std::vector<int> percents(run.percents.begin(), run.percents.end());
+        EXPECT_THAT(percents, testing::Contains(testing::AllOf(testing::Ge(10), testing::Lt(100))));
+        EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
+        EXPECT_EQ(run.percents.value(run.percents.size() - 1), 100);
+    }
 }
 
 TEST(VideoConverter, CancellingOrDestroyingStopsPromptlyAndLeavesNothing)
