@@ -604,12 +604,20 @@ void frmMAIN::attachToolTips()
     }
 }
 
-void frmMAIN::showEvent(QShowEvent *event)
+void frmMAIN::setVisible(bool visible)
 {
-    if (!m_placedOnScreen && !event->spontaneous()) {
+    // Placed before the native window exists: on X11 a borderless window moved between its
+    // creation and its mapping keeps its old position in Qt's books, so every control's
+    // screen position (balloon tips, the character's flights) came out off by that much.
+    if (visible && !m_placedOnScreen) {
         m_placedOnScreen = true;
         placeOnScreen();
     }
+    QWidget::setVisible(visible);
+}
+
+void frmMAIN::showEvent(QShowEvent *event)
+{
     QWidget::showEvent(event);
     // Should no frame ever be painted (a hidden or unmapped window), load anyway.
     if (m_deferredLoadQueued && !m_deferredLoadDone)

@@ -234,6 +234,9 @@ public Q_SLOTS:
 Q_SIGNALS:
     void deferredLoadFinished();
 
+public:
+    void setVisible(bool visible) override;
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;

@@ -22,6 +22,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <gtest/gtest.h>
+#include <optional>
 
 using namespace parlivo;
 using namespace parlivo::test;
@@ -382,6 +383,30 @@ TEST(MainWindowLifecycle, DeferredLoadWaitsForTheFirstFrame)
     EXPECT_TRUE(w->deferredLoadDone());
     EXPECT_NE(fake.lastRecorder, nullptr);
     EXPECT_NE(fake.lastWriter, nullptr);
+}
+
+TEST(MainWindowLifecycle, TheWindowIsPlacedOnTheScreenBeforeItsNativeWindowExists)
+{
+    // Moved later, X11 keeps the old place for the controls' screen positions: balloon
+    // tips and the character's flights then miss their controls.
+    struct CreationWatch : QObject
+    {
+        std::optional<QPoint> placeAtCreation;
+        bool eventFilter(QObject *watched, QEvent *event) override
+        {
+            if (event->type() == QEvent::WinIdChange && !placeAtCreation)
+                placeAtCreation = static_cast<QWidget *>(watched)->pos();
+            return false;
+        }
+    } watch;
+    FakePlatform fake;
+    auto w = fake.makeWindow(false);
+    w->move(-5000, -5000);
+    w->installEventFilter(&watch);
+    w->show();
+    ASSERT_TRUE(watch.placeAtCreation.has_value());
+    EXPECT_EQ(*watch.placeAtCreation, w->pos());
+    EXPECT_TRUE(w->screen()->availableGeometry().contains(w->frameGeometry()));
 }
 
 TEST(MainWindowLifecycle, WithoutARecordingDeviceTheRestOfTheLoadStillRuns)
