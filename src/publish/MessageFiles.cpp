@@ -200,14 +200,12 @@ bool addWebVideo(PreparedMessage &m, bool mp4, bool poster, QString *error)
 {
     if (m.videoCopy.isEmpty())
         return true;
-    m.hasWebVideo = mp4;
-    m.hasPoster = poster;
     m.values.hasWebVideo = mp4;
     m.values.webVideoName = QFileInfo(m.webVideoPath).fileName();
     m.values.hasPoster = poster;
     m.values.posterName = QFileInfo(m.posterPath).fileName();
-    for (const QString &path : {m.webVideoPath, m.posterPath}) {
-        if (((path == m.webVideoPath && mp4) || (path == m.posterPath && poster)) && !m.written.contains(path))
+    for (const auto &[made, path] : {std::pair{mp4, m.webVideoPath}, std::pair{poster, m.posterPath}}) {
+        if (made && !m.written.contains(path))
             m.written << path;
     }
     const PageResult page = generatePage(m.templatePath, m.pagePath, replacementsFor(m.values, m.order));
@@ -221,7 +219,7 @@ PreparedMessage prepareAgain(PreparedMessage &old, const MessageInputs &in, cons
     const QString temp = QFileInfo(options.outFolder + QLatin1Char('/')).absolutePath() + QStringLiteral("/.moving-");
     // The converted files are set aside first: an MP4 original shares its name with them.
     QStringList kept;
-    for (const auto &[made, path] : {std::pair{old.hasWebVideo, old.webVideoPath}, std::pair{old.hasPoster, old.posterPath}}) {
+    for (const auto &[made, path] : {std::pair{old.values.hasWebVideo, old.webVideoPath}, std::pair{old.values.hasPoster, old.posterPath}}) {
         if (!made)
             continue;
         const QString aside = temp + QFileInfo(path).fileName();
@@ -234,7 +232,7 @@ PreparedMessage prepareAgain(PreparedMessage &old, const MessageInputs &in, cons
     bool mp4 = false, poster = false;
     int i = 0;
     for (const auto &[made, target, flag] :
-         {std::tuple{old.hasWebVideo, r.webVideoPath, &mp4}, std::tuple{old.hasPoster, r.posterPath, &poster}}) {
+         {std::tuple{old.values.hasWebVideo, r.webVideoPath, &mp4}, std::tuple{old.values.hasPoster, r.posterPath, &poster}}) {
         if (!made)
             continue;
         const QString aside = kept.value(i++);

@@ -40,8 +40,8 @@ struct PreparedMessage
     // The video's copy in the outgoing folder ("" without video), and where its copy for
     // the web and its poster go (MessageBaseName + ".mp4" and ".jpg").
     QString videoCopy, webVideoPath, posterPath;
-    bool hasWebVideo = false, hasPoster = false;
-    // What the page was written from, to write it again once the video is converted.
+    // What the page was written from, to write it again once the video is converted
+    // (values.hasWebVideo and values.hasPoster say which of the two were made).
     PageValues values;
     QString templatePath, pagePath;
     ReplacementOrder order = ReplacementOrder::A;

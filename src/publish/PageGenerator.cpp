@@ -132,9 +132,8 @@ QVector<Replacement> replacementsFor(const PageValues &v, ReplacementOrder order
     if (v.hasAudio)
         r.push_back({ph(Placeholder::Audio), escapeHtml(v.audioName), {}});
     r.push_back({ph(Placeholder::TextMessage), text, preview});
-    if (v.hasVideo)
-        r.push_back({ph(Placeholder::Video), escapeHtml(v.videoName), {}});
     if (v.hasVideo) {
+        r.push_back({ph(Placeholder::Video), escapeHtml(v.videoName), {}});
         r.push_back({ph(Placeholder::WebVideo), escapeHtml(v.webVideoName), {}, !v.hasWebVideo});
         r.push_back({ph(Placeholder::Poster), escapeHtml(v.posterName), {}, !v.hasPoster});
     }

@@ -81,10 +81,8 @@ void WebVideoStep::done(const VideoConversionResult &result)
     } else if (!outcome.mp4 && !outcome.cancelled) {
         outcome.error = result.error.isEmpty() ? QStringLiteral("the conversion did not complete") : result.error;
     }
-    if (!outcome.mp4 && m_target != m_mp4)
-        QFile::remove(m_target);
-    if (!outcome.mp4 && m_target == m_mp4)
-        QFile::remove(m_mp4);   // nothing half written goes out
+    if (!outcome.mp4)
+        QFile::remove(m_target);   // nothing half written goes out; an MP4 original stays
     if (outcome.cancelled && QFileInfo::exists(m_poster))
         QFile::remove(m_poster);
     finish(outcome);
