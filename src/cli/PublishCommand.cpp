@@ -70,6 +70,14 @@ void onSignal(int sig)
     [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
 }
 
+// Empties the pipe after a signal, so its notifier does not fire again for the same one.
+void drainSignalPipe()
+{
+    char byte = 0;
+    while (::read(g_signalPipe[0], &byte, 1) > 0) {
+    }
+}
+
 void catchSignals()
 {
     if (g_signalPipe[0] < 0 && ::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
@@ -249,9 +257,7 @@ int runPublishCommand(const QStringList &arguments)
         WebVideoOutcome outcome;
         QSocketNotifier watch(g_signalPipe[0], QSocketNotifier::Read);
         QObject::connect(&watch, &QSocketNotifier::activated, &app, [&] {
-            char byte = 0;
-            while (::read(g_signalPipe[0], &byte, 1) > 0) {
-            }
+            drainSignalPipe();
             step.cancel();
         });
         QObject::connect(&step, &WebVideoStep::progress, &app, [&](int percent) {
@@ -301,9 +307,7 @@ int runPublishCommand(const QStringList &arguments)
     });
     QSocketNotifier signalWatch(g_signalPipe[0], QSocketNotifier::Read);
     QObject::connect(&signalWatch, &QSocketNotifier::activated, &app, [&] {
-        char byte = 0;
-        while (::read(g_signalPipe[0], &byte, 1) > 0) {
-        }
+        drainSignalPipe();
         exitCode = 128 + int(g_signalled);
         QCoreApplication::exit(exitCode);
     });
