@@ -72,6 +72,13 @@ bool isJpeg(const QString &path)
     return f.open(QIODevice::ReadOnly) && f.read(3) == QByteArray("\xFF\xD8\xFF", 3);
 }
 
+// Nothing but the sources and the finished outputs: no temporary files left.
+void expectNoPartialFiles(const QTemporaryDir &dir)
+{
+    for (const QString &name : QDir(dir.path()).entryList(QDir::Files | QDir::Hidden))
+        EXPECT_FALSE(name.endsWith(".part")) << name.toStdString();
+}
+
 struct Conversion
 {
     bool done = false;
@@ -142,9 +149,7 @@ TEST(VideoConverter, EveryOfferedFormatAndShapeBecomesAWebMp4WithPoster)
         EXPECT_TRUE(isJpeg(jpg));
         EXPECT_EQ(probe(jpg).width, c.outW);
     }
-    // Nothing but the sources and the finished outputs: no temporary files left.
-    for (const QString &name : QDir(dir.path()).entryList(QDir::Files | QDir::Hidden))
-        EXPECT_FALSE(name.endsWith(".part")) << name.toStdString();
+    expectNoPartialFiles(dir);
 }
 
 TEST(VideoConverter, WebReadyMp4IsRemuxedAndUnreadableFilesSayWhy)
@@ -195,8 +200,7 @@ TEST(VideoConverter, WebReadyMp4IsRemuxedAndUnreadableFilesSayWhy)
         EXPECT_FALSE(QFile::exists(mp4));
         EXPECT_FALSE(QFile::exists(jpg));
     }
-    for (const QString &name : QDir(dir.path()).entryList(QDir::Files | QDir::Hidden))
-        EXPECT_FALSE(name.endsWith(".part")) << name.toStdString();
+    expectNoPartialFiles(dir);
 }
 
 TEST(VideoConverter, ProgressCountsUpWhenTheFileDoesNotSayHowLongItIs)
