@@ -91,6 +91,17 @@ QString statusWords(quint32 code, const QString &message, bool writing = false)
 
 } // namespace
 
+bool SftpUploadJob::answerFits(quint8 type, Req kind)
+{
+    switch (type) {
+    case FXP_STATUS: return true;
+    case FXP_HANDLE: return kind == Req::Open || kind == Req::OpenDir;
+    case FXP_NAME: return kind == Req::ReadDir;
+    case FXP_ATTRS: return kind == Req::FolderStat || kind == Req::FileStat;
+    default: return false;
+    }
+}
+
 UploadRecord &UploadRecord::process()
 {
     static UploadRecord record;
@@ -289,14 +300,17 @@ void SftpUploadJob::produce(QByteArray &out, qsizetype budget)
                 putString(b, e.handle);
                 send(out, FXP_CLOSE, b, Req::Close, i);
             }
-            if (e.tempExists) {
+            if (e.tempExists && !e.removeSent) {
+                e.removeSent = true;
                 QByteArray b;
                 putString(b, remoteName(e.tempPath));
                 send(out, FXP_REMOVE, b, Req::Remove, i);
             }
             // What this upload already put in place goes too: a message is there whole or not at
-            // all. Nobody else can have replaced it, since a rename never replaces a file.
-            if (e.placed) {
+            // all. Nobody else can have replaced it, since a rename never replaces a file. Once
+            // removed, the name may be someone else's: it is asked for only once.
+            if (e.placed && !e.unplaceSent) {
+                e.unplaceSent = true;
                 QByteArray b;
                 putString(b, remoteName(e.remotePath));
                 send(out, FXP_REMOVE, b, Req::Unplace, i);
@@ -412,10 +426,21 @@ void SftpUploadJob::handle(quint8 type, const QByteArray &body)
     }
     const Pending p = it->second;
     m_pending.erase(it);
+    if (!answerFits(type, p.kind)) {
+        // Dropping it would leave the request waiting until the stall timer gives up.
+        fail(SftpProtocolError, QStringLiteral("The server sent an unexpected answer."));
+        maybeAdvance();
+        return;
+    }
     switch (type) {
     case FXP_STATUS: {
         const quint32 code = r.u32();
-        const QString message = QString::fromUtf8(r.str());
+        // Old servers may end the status after its code; a code cut off is damage, not success.
+        const QString message = r.pos < body.size() ? QString::fromUtf8(r.str()) : QString();
+        if (r.bad) {
+            fail(SftpProtocolError, QStringLiteral("The server sent a damaged answer."));
+            break;
+        }
         onStatus(p, code, message);
         break;
     }
@@ -521,7 +546,10 @@ void SftpUploadJob::onStatus(const Pending &p, quint32 code, const QString &mess
                                       .arg(m_folder, statusWords(code, message)));
         break;
     case Req::FileStat:
-        if (code != FX_NO_SUCH_FILE && code != FX_OK)
+        if (code == FX_OK)   // a found file comes with its attributes; a bare "OK" says nothing
+            fail(SftpProtocolError, QStringLiteral("The server answered the look-up of %1 without saying what it is.")
+                                        .arg(e->file.name));
+        else if (code != FX_NO_SUCH_FILE)
             fail(SftpWriteFailed, QStringLiteral("The server refused to look up %1: %2.")
                                       .arg(e->file.name, statusWords(code, message)));
         else if (code == FX_NO_SUCH_FILE && e->state == FileState::Surveying)
@@ -561,6 +589,9 @@ void SftpUploadJob::onStatus(const Pending &p, quint32 code, const QString &mess
             e->placed = true;
             if (m_record && e->digest)
                 m_record->remember(recordKey(*e), e->digest->result());
+            // Placed after the clean-up began (a cancel, or a sibling's rename failed): it goes too.
+            if (m_phase == Phase::Cleanup)
+                m_cleanupSent = false;
         } else {
             e->state = FileState::Failed;
             // A plain rename fails when the name exists: another upload put it in place first.

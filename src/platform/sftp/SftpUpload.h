@@ -133,6 +133,7 @@ private:
         int pendingWrites = 0;
         bool tempExists = false;     // the temporary name exists on the server
         bool closeSent = false;
+        bool removeSent = false, unplaceSent = false;   // a clean-up that starts again asks once
         bool placed = false;         // this job put the file in place under its final name
         bool isPage = false;         // renamed first: a page in place claims the message's name
         std::shared_ptr<QCryptographicHash> digest;   // of the bytes sent, for the upload record
@@ -143,6 +144,7 @@ private:
 
     quint32 send(QByteArray &out, quint8 type, const QByteArray &body, Req kind, int entry, quint32 length = 0);
     void handle(quint8 type, const QByteArray &body);
+    static bool answerFits(quint8 type, Req kind);
     void onStatus(const Pending &p, quint32 code, const QString &message);
     void onHandle(const Pending &p, const QByteArray &handle);
     void onAttrs(const Pending &p, quint32 flags, qint64 size, quint32 permissions);

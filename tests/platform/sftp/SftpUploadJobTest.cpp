@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <gtest/gtest.h>
+#include <functional>
 #include <map>
 
 using namespace parlivo;
@@ -26,6 +27,8 @@ public:
     bool refuseRename = false;
     QStringList takenAtRename;     // another upload puts these names in place just before ours
     QStringList log;               // request names in arrival order
+    // Answers a request (type, id) in its own way when it returns true: a server that misbehaves.
+    std::function<bool(quint8, quint32, QByteArray &)> intercept;
 
     // Answers every complete request in `in`; returns the answers.
     QByteArray serve(QByteArray &in)
@@ -63,6 +66,7 @@ private:
         put32(out, id);
         out.append(body);
     }
+public:
     static void status(QByteArray &out, quint32 id, quint32 code)
     {
         QByteArray b;
@@ -81,6 +85,7 @@ private:
         packet(out, 105, id, b);
     }
 
+private:
     void answer(const QByteArray &msg, QByteArray &out)
     {
         const quint8 type = quint8(msg.at(0));
@@ -96,6 +101,8 @@ private:
             return;
         }
         const quint32 id = r.u32();
+        if (intercept && intercept(type, id, out))
+            return;
         switch (type) {
         case 17: case 7: {   // stat, lstat
             const QString path = QString::fromUtf8(r.str());
@@ -213,15 +220,19 @@ protected:
         EXPECT_TRUE(error.isEmpty());
         return list;
     }
-    // Runs the job to its end; `split` feeds the answers in pieces of that size.
-    int run(SftpUploadJob &job, qsizetype split = 1 << 20, int maxRounds = 100000)
+    // Runs the job to its end; `split` feeds the answers in pieces of that size, and with
+    // `produceBetween` the job's next requests are taken after every piece, as a client does.
+    int run(SftpUploadJob &job, qsizetype split = 1 << 20, int maxRounds = 100000, bool produceBetween = false)
     {
         QByteArray toServer;
         for (int round = 0; round < maxRounds && !job.finished(); ++round) {
             job.produce(toServer, 256 * 1024);
             QByteArray answers = server.serve(toServer);
-            for (qsizetype i = 0; i < answers.size(); i += split)
+            for (qsizetype i = 0; i < answers.size(); i += split) {
                 job.consume(answers.constData() + i, std::min(split, answers.size() - i));
+                if (produceBetween)
+                    job.produce(toServer, 256 * 1024);
+            }
         }
         EXPECT_TRUE(job.finished());
         return job.errorCode();
@@ -400,6 +411,77 @@ TEST_F(UploadJob, FailuresLeaveNoPartialOrTemporaryFile)
         EXPECT_EQ(run(job), SftpOk) << job.errorText().toStdString();
         EXPECT_EQ(server.files["/httpdocs/b.mp4"].data.size(), 10 * SftpUploadJob::WriteChunk);
         EXPECT_EQ(hiddenNames(), QStringList{"/httpdocs/.b.mp4.part"}) << "not this run's to remove";
+    }
+}
+
+TEST_F(UploadJob, RenamesAnsweredAfterTheCleanupBeganAreTakenBackToo)
+{
+    add("a.htm", bytes(10, 1));
+    add("b.gif", bytes(20, 2));
+    add("c.mp3", bytes(30, 3));
+    add("d.wav", bytes(40, 4));
+    {   // three renames in flight, the middle one finds its name taken: the later success goes too
+        server.takenAtRename << "/httpdocs/c.mp3";
+        SftpUploadJob job("/httpdocs/", files());
+        EXPECT_EQ(run(job, 1, 100000, true), SftpNameConflict);
+        EXPECT_EQ(server.files.size(), 1u);
+        EXPECT_EQ(server.files["/httpdocs/c.mp3"].data, "someone else's");
+        server.files.clear();
+        server.log.clear();
+    }
+    {   // cancelled while the page's rename is on its way
+        SftpUploadJob job("/httpdocs/", files());
+        QByteArray toServer;
+        while (!job.finished()) {
+            job.produce(toServer, 1 << 20);
+            const QByteArray answers = server.serve(toServer);
+            const bool renaming = !server.log.filter("RENAME").isEmpty();
+            if (renaming) {   // the clean-up's requests go out before the rename's answer comes in
+                job.abort(SftpCancelled, "cancelled");
+                job.produce(toServer, 1 << 20);
+            }
+            job.consume(answers.constData(), answers.size());
+            if (renaming)
+                break;
+        }
+        const QByteArray answers = server.serve(toServer);
+        job.consume(answers.constData(), answers.size());
+        EXPECT_EQ(run(job), SftpCancelled);
+        EXPECT_EQ(server.files.size(), 0u);
+    }
+}
+
+TEST_F(UploadJob, AnswersThatFitNoQuestionFailAtOnce)
+{
+    add("a.htm", bytes(10, 1));
+    const QByteArray emptyNames("\x00\x00\x00\x00", 4);
+    auto packet = [](QByteArray &out, quint8 type, quint32 id, const QByteArray &body) {
+        char raw[4];
+        qToBigEndian(quint32(body.size() + 5), raw);
+        out.append(raw, 4).append(char(type));
+        qToBigEndian(id, raw);
+        out.append(raw, 4).append(body);
+    };
+    struct Case { const char *what; quint8 request; std::function<void(QByteArray &, quint32)> answer; };
+    const Case cases[] = {
+        {"look-up answered OK", 7, [](QByteArray &out, quint32 id) { MemoryServer::status(out, id, 0); }},
+        {"look-up answered with names", 7, [&](QByteArray &out, quint32 id) { packet(out, 104, id, emptyNames); }},
+        {"folder answered with names", 17, [&](QByteArray &out, quint32 id) { packet(out, 104, id, emptyNames); }},
+        {"write answered with a handle", 6, [&](QByteArray &out, quint32 id) { packet(out, 102, id, emptyNames); }},
+        {"write status cut off after its id", 6, [&](QByteArray &out, quint32 id) { packet(out, 101, id, {}); }},
+    };
+    for (const Case &k : cases) {
+        SCOPED_TRACE(k.what);
+        server.files.clear();
+        server.intercept = [&](quint8 type, quint32 id, QByteArray &out) {
+            if (type != k.request)
+                return false;
+            k.answer(out, id);
+            return true;
+        };
+        SftpUploadJob job("/httpdocs/", files());
+        EXPECT_EQ(run(job, 1 << 20, 20), SftpProtocolError);
+        EXPECT_EQ(server.files.size(), 0u);
     }
 }
 
