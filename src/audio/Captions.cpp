@@ -73,7 +73,9 @@ QString timestamp(qint64 ms)
 
 bool parseTimestamp(const QString &text, qint64 *ms)
 {
-    static const QRegularExpression form(QStringLiteral("^(?:(\\d+):)?([0-5]\\d):([0-5]\\d)\\.(\\d{3})$"));
+    // Hours take any number of digits in the format; nine are over a hundred thousand years and
+    // keep the product far from overflowing, where a wrapped time would pass as a valid cue.
+    static const QRegularExpression form(QStringLiteral("^(?:(\\d{1,9}):)?([0-5]\\d):([0-5]\\d)\\.(\\d{3})$"));
     const auto m = form.match(text);
     if (!m.hasMatch())
         return false;
@@ -120,7 +122,7 @@ QVector<CaptionCue> captionCues(const QString &text, const QVector<TimedWord> &w
         if (w.start < 0 || w.start >= text.size() || w.length <= 0 || w.start < previousEnd)
             continue;
         const int from = tokenBegin(text, w.start);
-        const int end = qMin<int>(int(text.size()), w.start + w.length);
+        const int end = int(qMin<qint64>(text.size(), qint64(w.start) + w.length));
         bool startsPhrase = phrases.empty();
         if (!startsPhrase && w.ms > phrases.back().ms) {
             const QString between = text.mid(previousEnd, w.start - previousEnd);

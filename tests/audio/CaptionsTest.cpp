@@ -87,9 +87,17 @@ TEST(Captions, OnlyWebVttWithCuesIsRead)
     EXPECT_FALSE(readWebVtt("1\n00:00:00.000 --> 00:00:01.000\nHi\n", &cues, &why));
     EXPECT_FALSE(readWebVtt("WEBVTT\n\nNOTE nothing here\n", &cues, &why));
     EXPECT_FALSE(readWebVtt("WEBVTT\n\n00:00:02.000 --> 00:00:01.000\nbackwards\n", &cues, &why));
+    // Hours that would overflow the milliseconds and wrap to a time before the start.
+    EXPECT_FALSE(readWebVtt("WEBVTT\n\n5124095576030431:00:00.000 --> 5124095576030431:00:01.000\nwrapped\n", &cues, &why));
     ASSERT_TRUE(readWebVtt("\xEF\xBB\xBFWEBVTT - mine\r\n\r\nNOTE a remark\r\n\r\nx\r\n01:02.500 --> 01:04.000 align:start\r\n"
                            "<v Ann>Hi</v> &amp;\r\nbye\r\n", &cues, &why)) << why.toStdString();
     EXPECT_EQ(cues, (QVector<CaptionCue>{{62500, 64000, "Hi & bye"}}));
+}
+
+TEST(Captions, AWordReachingPastTheTextEndsWithIt)
+{
+    const QVector<CaptionCue> cues = captionCues("Hi there", {{0, 2, 0}, {3, INT_MAX, 400}}, 1000);
+    EXPECT_EQ(cues, (QVector<CaptionCue>{{0, 1000, "Hi there"}}));
 }
 
 } // namespace
