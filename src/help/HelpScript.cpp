@@ -16,11 +16,12 @@ bool readPair(const QJsonValue &v, QPointF *out)
     const QJsonArray a = v.toArray();
     if (a.size() != 2 || !a[0].isDouble() || !a[1].isDouble())
         return false;
-    const double x = a[0].toDouble(), y = a[1].toDouble();
+    // Offsets are single precision, as the window's own coordinates are; a number beyond a
+    // float's range becomes infinite only in the narrowing, so that is where it is checked.
+    const float x = float(a[0].toDouble()), y = float(a[1].toDouble());
     if (!std::isfinite(x) || !std::isfinite(y))
         return false;
-    // Offsets are single precision, as the window's own coordinates are.
-    *out = QPointF(double(float(x)), double(float(y)));
+    *out = QPointF(double(x), double(y));
     return true;
 }
 

@@ -126,11 +126,12 @@ TEST(TopicsFile, DamageIsContainedToTheTopicItHits)
         "badMove":{"start": [0, 0], "steps": [{"move": [1]}]},
         "noStart":{"steps": [{"say": "x"}]},
         "twoKeys":{"start": [0, 0], "steps": [{"say": "x", "play": "y"}]},
-        "empty":  {"start": [0, 0], "steps": [{"say": ""}]}
+        "empty":  {"start": [0, 0], "steps": [{"say": ""}]},
+        "beyondFloat": {"start": [0, 0], "steps": [{"move": [281e50, 0]}]}
     }})";
     const HelpScripts s = HelpScripts::fromJson(json);
     EXPECT_EQ(s.names(), QStringList{"good"});
-    EXPECT_EQ(s.errors().size(), 5);
+    EXPECT_EQ(s.errors().size(), 6);
     const HelpTopic *g = s.topic("good");
     ASSERT_NE(g, nullptr);
     EXPECT_EQ(g->start, QPointF(100, -200.5));
