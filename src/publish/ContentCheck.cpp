@@ -4,6 +4,8 @@
 #include <QImageReader>
 #include <QtEndian>
 
+#include <cstring>
+
 namespace parlivo {
 
 namespace {
@@ -33,6 +35,27 @@ int mp3FrameLength(const uchar *p)
     return (one ? 144 : 72) * kbps * 1000 / rate + ((p[2] >> 1) & 1);
 }
 
+// Bytes of side information after the header (and its checksum, when present).
+int mp3SideInfoEnd(const uchar *p)
+{
+    const bool one = ((p[1] >> 3) & 3) == 3, mono = (p[3] >> 6) == 3;
+    return 4 + ((p[1] & 1) ? 0 : 2) + (one ? (mono ? 17 : 32) : (mono ? 9 : 17));
+}
+
+// How far back into earlier frames the frame's audio data begins (the bit reservoir).
+int mp3MainDataBegin(const uchar *p)
+{
+    const uchar *side = p + 4 + ((p[1] & 1) ? 0 : 2);
+    return ((p[1] >> 3) & 3) == 3 ? (side[0] << 1 | side[1] >> 7) : side[0];
+}
+
+// The encoder's header frame: silence carrying the stream's length, not audio.
+bool isInfoFrame(const uchar *p, int length)
+{
+    const int at = mp3SideInfoEnd(p) - ((p[1] & 1) ? 0 : 2);
+    return at + 4 <= length && (std::memcmp(p + at, "Info", 4) == 0 || std::memcmp(p + at, "Xing", 4) == 0);
+}
+
 bool isMp3(QFile &f)
 {
     qint64 start = 0;
@@ -42,18 +65,34 @@ bool isMp3(QFile &f)
         start = 10 + ((qint64(t[6] & 0x7f) << 21) | (t[7] & 0x7f) << 14 | (t[8] & 0x7f) << 7 | (t[9] & 0x7f))
                 + ((t[5] & 0x10) ? 10 : 0);
     }
-    // The first frame may follow some padding; it must be followed by a second frame (or by
-    // the end of the file) exactly where its length says.
-    const QByteArray b = readAt(f, start, 64 * 1024 + 4096);
+    // The first frame may follow some padding; each frame must be followed by another (or by the
+    // end of the file) exactly where its length says. At least one frame must be audio a player
+    // can decode: not the encoder's header frame, and not one whose data lies in frames before it.
+    constexpr qsizetype Search = 64 * 1024, FramesLooked = 8;
+    const QByteArray b = readAt(f, start, Search + FramesLooked * 1500);
     const auto *d = reinterpret_cast<const uchar *>(b.constData());
     const qint64 fileEnd = f.size() - start;
-    for (qsizetype i = 0; i + 4 <= b.size() && i < 64 * 1024; ++i) {
-        const int len = mp3FrameLength(d + i);
-        if (len < 24)
-            continue;
-        const qsizetype next = i + len;
-        if (next == fileEnd || (next + 4 <= b.size() && mp3FrameLength(d + next) > 0))
-            return true;
+    for (qsizetype i = 0; i + 4 <= b.size() && i < Search; ++i) {
+        qsizetype at = i;
+        qint64 reservoir = 0;   // audio data bytes of the frames before `at`
+        for (int k = 0; k < FramesLooked; ++k) {
+            const int len = mp3FrameLength(d + at);
+            if (len < 24 || at + len > b.size())
+                break;
+            const qsizetype next = at + len;
+            const bool last = next == fileEnd;
+            if (!last && !(next + 4 <= b.size() && mp3FrameLength(d + next) > 0))
+                break;
+            const bool header = k == 0 && isInfoFrame(d + at, len);
+            if (!header) {
+                if (mp3MainDataBegin(d + at) <= reservoir)
+                    return true;
+                reservoir += len - mp3SideInfoEnd(d + at);
+            }
+            if (last)
+                break;
+            at = next;
+        }
     }
     return false;
 }

@@ -31,6 +31,15 @@ TEST(ContentCheck, EachItemMustBeWhatItsRoleNeeds)
     EXPECT_EQ(contentProblem(MediaRole::Audio, taggedMp3), "");
     EXPECT_EQ(contentProblem(MediaRole::Audio, text), "is not MP3 audio");
     EXPECT_EQ(contentProblem(MediaRole::Audio, wav), "is not MP3 audio");
+    // Frames without a single one a player could decode: the encoder's header frame alone, or
+    // frames whose audio data would begin before the file does.
+    QByteArray header = sampleMp3().left(417), unreachable = header;
+    header.replace(4 + 32, 4, "Info");
+    unreachable[4] = char(0xff);
+    unreachable[5] = char(0x80);
+    EXPECT_EQ(contentProblem(MediaRole::Audio, file("header.mp3", header)), "is not MP3 audio");
+    EXPECT_EQ(contentProblem(MediaRole::Audio, file("reservoir.mp3", unreachable + unreachable)), "is not MP3 audio");
+    EXPECT_EQ(contentProblem(MediaRole::Audio, file("headed.mp3", header + sampleMp3())), "");
     EXPECT_EQ(contentProblem(MediaRole::Picture, png), "");
     EXPECT_EQ(contentProblem(MediaRole::Picture, QStringLiteral(PARLIVO_SOURCE_DIR "/assets/Images/Happy_Cat.jpg")), "");
     EXPECT_TRUE(contentProblem(MediaRole::Picture, mp3).startsWith("is not a picture"));
