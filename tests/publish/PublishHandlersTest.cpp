@@ -313,7 +313,7 @@ TEST_F(Publishing, AFileThatCannotBeCopiedOrIsNotWhatItSaysStopsBeforeAnythingIs
         {"picture", [] { QFile::remove(my_picture); return my_picture; }},
         {"background sound", [this] { QFile::remove(w->draft.my_background_wav); return w->draft.my_background_wav; }},
         {"video", [this] { QFile::remove(w->draft.my_video); return w->draft.my_video; }},
-        {"template", [this] { QFile::remove(fp.appFolder() + "/MSTempMOV.dll"); return fp.appFolder() + "/MSTempMOV.dll"; }},
+        {"template", [this]() -> QString { QFile::remove(fp.appFolder() + "/MSTempMOV.dll"); return fp.appFolder() + "/MSTempMOV.dll"; }},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
