@@ -426,9 +426,18 @@ void SftpUploadJob::handle(quint8 type, const QByteArray &body)
     }
     const Pending p = it->second;
     m_pending.erase(it);
+    // An answer that cannot be used still ends its request: the upload fails, and the folder
+    // sweep counts as over, or the clean-up would wait for it until the stall timer gives up.
+    const auto refuse = [&](const QString &text) {
+        fail(SftpProtocolError, text);
+        if (p.kind == Req::OpenDir || p.kind == Req::CloseDir)
+            m_sweep = Sweep::Done;
+        else if (p.kind == Req::ReadDir)
+            m_sweep = Sweep::WantClose;
+    };
+    const QString damaged = QStringLiteral("The server sent a damaged answer.");
     if (!answerFits(type, p.kind)) {
-        // Dropping it would leave the request waiting until the stall timer gives up.
-        fail(SftpProtocolError, QStringLiteral("The server sent an unexpected answer."));
+        refuse(QStringLiteral("The server sent an unexpected answer."));
         maybeAdvance();
         return;
     }
@@ -438,7 +447,7 @@ void SftpUploadJob::handle(quint8 type, const QByteArray &body)
         // Old servers may end the status after its code; a code cut off is damage, not success.
         const QString message = r.pos < body.size() ? QString::fromUtf8(r.str()) : QString();
         if (r.bad) {
-            fail(SftpProtocolError, QStringLiteral("The server sent a damaged answer."));
+            refuse(damaged);
             break;
         }
         onStatus(p, code, message);
@@ -447,7 +456,7 @@ void SftpUploadJob::handle(quint8 type, const QByteArray &body)
     case FXP_HANDLE: {
         const QByteArray h = r.str();
         if (r.bad) {
-            fail(SftpProtocolError, QStringLiteral("The server sent a damaged answer."));
+            refuse(damaged);
             break;
         }
         onHandle(p, h);
@@ -466,7 +475,7 @@ void SftpUploadJob::handle(quint8 type, const QByteArray &body)
         if (flags & ATTR_PERMISSIONS)
             perms = r.u32();
         if (r.bad) {
-            fail(SftpProtocolError, QStringLiteral("The server sent a damaged answer."));
+            refuse(damaged);
             break;
         }
         onAttrs(p, flags, size, perms);
@@ -566,6 +575,8 @@ void SftpUploadJob::onStatus(const Pending &p, quint32 code, const QString &mess
         if (code == FX_OK) {
             e->acked += p.length;
             m_acked += p.length;
+            if (e->closeConfirmed && e->state == FileState::Closing && e->pendingWrites == 0)
+                e->state = FileState::Written;
         } else if (m_phase != Phase::Cleanup) {
             fail(SftpWriteFailed,
                  QStringLiteral("Sending %1 failed: %2.").arg(e->file.name, statusWords(code, message, true)));
@@ -579,7 +590,9 @@ void SftpUploadJob::onStatus(const Pending &p, quint32 code, const QString &mess
         if (code != FX_OK && m_phase != Phase::Cleanup)
             fail(SftpWriteFailed, QStringLiteral("Finishing %1 on the server failed: %2.")
                                       .arg(e->file.name, statusWords(code, message, true)));
-        else if (e->state == FileState::Closing && e->pendingWrites == 0)
+        else if (code == FX_OK)
+            e->closeConfirmed = true;
+        if (e->closeConfirmed && e->state == FileState::Closing && e->pendingWrites == 0)
             e->state = FileState::Written;
         break;
     case Req::Rename:

@@ -134,6 +134,7 @@ private:
         bool tempExists = false;     // the temporary name exists on the server
         bool closeSent = false;
         bool removeSent = false, unplaceSent = false;   // a clean-up that starts again asks once
+        bool closeConfirmed = false;   // answers may come in any order: the close's before the writes'
         bool placed = false;         // this job put the file in place under its final name
         bool isPage = false;         // renamed first: a page in place claims the message's name
         std::shared_ptr<QCryptographicHash> digest;   // of the bytes sent, for the upload record

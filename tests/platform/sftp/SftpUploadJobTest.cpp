@@ -451,6 +451,27 @@ TEST_F(UploadJob, RenamesAnsweredAfterTheCleanupBeganAreTakenBackToo)
     }
 }
 
+TEST_F(UploadJob, AnswersInAnyOrderStillCompleteTheUpload)
+{
+    add("a.htm", bytes(10, 1));
+    add("b.mp3", bytes(3 * SftpUploadJob::WriteChunk + 5, 2));
+    SftpUploadJob job("/httpdocs/", files());
+    QByteArray toServer;
+    for (int round = 0; round < 50 && !job.finished(); ++round) {
+        job.produce(toServer, 1 << 24);
+        const QByteArray answers = server.serve(toServer);
+        // Last answered first: the close's answer comes before those of the writes.
+        QList<QByteArray> packets;
+        for (qsizetype i = 0; i + 4 <= answers.size(); i += 4 + qFromBigEndian<quint32>(answers.constData() + i))
+            packets.prepend(answers.mid(i, 4 + qFromBigEndian<quint32>(answers.constData() + i)));
+        for (const QByteArray &p : packets)
+            job.consume(p.constData(), p.size());
+    }
+    ASSERT_TRUE(job.finished());
+    EXPECT_EQ(job.errorCode(), SftpOk) << job.errorText().toStdString();
+    EXPECT_EQ(server.files["/httpdocs/b.mp3"].data, bytes(3 * SftpUploadJob::WriteChunk + 5, 2));
+}
+
 TEST_F(UploadJob, AnswersThatFitNoQuestionFailAtOnce)
 {
     add("a.htm", bytes(10, 1));
