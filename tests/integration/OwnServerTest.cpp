@@ -206,8 +206,10 @@ protected:
         writeFile(conf, settings);
         QFile::setPermissions(conf, mode);
         QProcessEnvironment env;
-        for (const char *v : {"PATH", "LANG"})
-            env.insert(v, qEnvironmentVariable(v));
+        // The sanitizers' settings too, so that a sanitized build's finding fails the test.
+        for (const char *v : {"PATH", "LANG", "ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
+            if (qEnvironmentVariableIsSet(v))
+                env.insert(v, qEnvironmentVariable(v));
         env.insert("HOME", dir.path());
         env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
         for (const QString &k : extra.keys())
