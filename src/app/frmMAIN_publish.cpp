@@ -119,7 +119,7 @@ void PublishMessage(frmMAIN &w)
     PrepareOptions options;
     options.appFolder = w.appFolder();
     options.outFolder = w.folders().quillboxFolder();
-    options.baseName = MessageBaseName(w.GetDriveSerialNumber(), stamp);
+    options.baseName = MessageBaseName(w.GetDriveSerialNumber(), stamp, MessageToken());
     options.pageBase = s.config.pageBase;
     const PreparedMessage prepared = prepareMessage(in, options);
     s.inputs = in;

@@ -236,7 +236,8 @@ int runPublishCommand(const QStringList &arguments)
     PrepareOptions options;
     options.appFolder = appFolder;
     options.outFolder = outgoing.path();
-    options.baseName = MessageBaseName(GetDriveSerialNumber(drives, appFolder), MessageTimeStamp(QTime::currentTime()));
+    options.baseName = MessageBaseName(GetDriveSerialNumber(drives, appFolder), MessageTimeStamp(QTime::currentTime()),
+                                      MessageToken());
     options.pageBase = config.pageBase;
     PreparedMessage prepared = prepareMessage(in, options);
     if (!prepared.ok)

@@ -285,16 +285,19 @@ TEST_F(PublishEndToEnd, FailedUploadsKeepTheDraftAndLeaveNoPartialFiles)
     QFile::remove(fp.appFolder() + "/Quillbox/.keep");
     QStringList planted;
     const QTime now = QTime::currentTime();
+    // Names carry a random token: this publication is given a known one to collide with.
+    qputenv("PARLIVO_FIXED_NAME_TOKEN", "takenname");
     for (int s = 0; s < 4; ++s) {
-        const QString name = "PVD82_1234567890_" + now.addSecs(s).toString("hh_mm_ss") + ".gif";
+        const QString name = "PVD82_1234567890_" + now.addSecs(s).toString("hh_mm_ss") + "_takenname.gif";
         ASSERT_TRUE(writeBytes(webroot + "/" + name, "someone else's picture"));
         planted << name;
     }
     publish();
-    ASSERT_TRUE(waitForStatus([](const QString &s) { return s == "Please proceed to next step..."; }))
-        << w->status().toStdString();
+    const bool published = waitForStatus([](const QString &s) { return s == "Please proceed to next step..."; });
+    qunsetenv("PARLIVO_FIXED_NAME_TOKEN");
+    ASSERT_TRUE(published) << w->status().toStdString();
     EXPECT_TRUE(w->draft.im_done);
-    EXPECT_TRUE(w->draft.my_page.endsWith("_2.htm")) << w->draft.my_page.toStdString();
+    EXPECT_TRUE(w->draft.my_page.endsWith("_takenname_2.htm")) << w->draft.my_page.toStdString();
     for (const QString &name : planted) {
         EXPECT_EQ(fileBytes(webroot + "/" + name), "someone else's picture");
         QFile::remove(webroot + "/" + name);
@@ -425,17 +428,20 @@ TEST_F(PublishEndToEnd, TwoPublishersAtOnceAndTakenNamesEachGetTheirOwnWholePage
     const QString webroot = qEnvironmentVariable("PARLIVO_WEBROOT");
     QStringList planted;
     for (int s = 0; s < 5; ++s) {
-        const QString name = "PVD82_" + serial + "_" + QTime::currentTime().addSecs(s).toString("HH_mm_ss") + ".mp3";
+        const QString name = "PVD82_" + serial + "_" + QTime::currentTime().addSecs(s).toString("HH_mm_ss") + "_takenname.mp3";
         planted << webroot + "/" + name;
         writeBytes(planted.last(), QByteArray(fileBytes(mp3).size(), '\0'));
     }
     QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("PARLIVO_FIXED_NAME_TOKEN", "takenname");
+    p.setProcessEnvironment(env);
     p.start(programs[0], {"publish", "--audio", mp3, "--picture", pictures[1], "--text", "Taken"});
     ASSERT_TRUE(p.waitForFinished(60000));
     ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
     const QString address = addressPrinted(p);
     // (The rounds above may have used the first fresh names of this second already.)
-    EXPECT_TRUE(QRegularExpression("_\\d\\d_\\d\\d_\\d\\d_\\d+\\.htm$").match(address).hasMatch()) << address.toStdString();
+    EXPECT_TRUE(QRegularExpression("_\\d\\d_\\d\\d_\\d\\d_takenname_\\d+\\.htm$").match(address).hasMatch()) << address.toStdString();
     pageIsWhole(address, "My Text Message: Taken", pictures[1]);
     QByteArray sound;
     EXPECT_EQ(httpGet(address.chopped(4) + ".mp3", &sound), 200);
