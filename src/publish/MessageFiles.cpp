@@ -1,5 +1,6 @@
 #include "MessageFiles.h"
 
+#include "CleanCopy.h"
 #include "ContentCheck.h"
 
 #include "app/naming/Naming.h"
@@ -111,7 +112,7 @@ PreparedMessage prepareMessage(const MessageInputs &in, const PrepareOptions &o)
 
     const QString audioCopy = folder + o.baseName + QStringLiteral(".mp3");
     if (in.i_recorded) {
-        if (!copyOver(in.audioSource, audioCopy, &why))
+        if (!writeCleanMp3(in.audioSource, audioCopy, &why))
             return fail(QStringLiteral("The audio message"), in.audioSource, why);
         r.written << audioCopy;
         values.hasAudio = true;
@@ -140,15 +141,16 @@ PreparedMessage prepareMessage(const MessageInputs &in, const PrepareOptions &o)
 
     const QString pictureCopy = folder + o.baseName + QStringLiteral(".gif");
     const QString pictureSource = in.wants_picture ? in.my_picture : o.appFolder + QStringLiteral("/HTML/Rabbit.gif");
-    if (!copyOver(pictureSource, pictureCopy, &why))
-        return fail(QStringLiteral("The picture"), pictureSource, why);
+    const CleanPicture picture = writeCleanPicture(pictureSource, pictureCopy);
+    if (!picture.ok)
+        return fail(QStringLiteral("The picture"), pictureSource, picture.error);
     r.written << pictureCopy;
     r.pictureName = GetFileName(pictureCopy) + QStringLiteral(".gif");
     values.pictureName = r.pictureName;
 
     if (in.wants_backsound) {
         const QString copy = folder + o.baseName + QStringLiteral(".wav");
-        if (!copyOver(in.my_background_wav, copy, &why))
+        if (!writeCleanWav(in.my_background_wav, copy, &why))
             return fail(QStringLiteral("The background sound"), in.my_background_wav, why);
         r.written << copy;
         values.hasBackgroundSound = true;
