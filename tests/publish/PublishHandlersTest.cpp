@@ -556,6 +556,7 @@ TEST_F(Publishing, TheVideoIsPreparedForTheWebBeforeTheUploadAndAFailureOnlyCost
         }
         VideoConversionResult failed;
         failed.error = "the file is damaged";
+        failed.originalCleaned = true;
         Q_EMIT converter->finished(failed);
         EXPECT_TRUE(w->status().startsWith("The video could not be converted for the web (the file is damaged)"));
         ASSERT_TRUE(sftp().calls.contains("connect"));
