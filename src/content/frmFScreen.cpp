@@ -16,9 +16,14 @@ frmFScreen::frmFScreen(QWidget *parent)
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Qt::black);
     setPalette(pal);
+    setWindowTitle(QStringLiteral("Full screen"));
+    setAccessibleName(tr("Full screen picture"));
+    setAccessibleDescription(tr("Click or press Escape to close"));
+    setFocusPolicy(Qt::StrongFocus);   // Escape reaches it
 
     imngFscreen = new QLabel(this);
     imngFscreen->setObjectName(QStringLiteral("imngFscreen"));
+    imngFscreen->setAccessibleName(tr("Picture"));
     imngFscreen->move(0, 0);
     imngFscreen->resize(0, 0);
     imngFscreen->installEventFilter(this);

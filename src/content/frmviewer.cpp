@@ -67,6 +67,7 @@ frmviewer::frmviewer(MessageBox *messages, const QString &appFolder, StatusSink 
     Drv = new DriveList(this);
     Drv->setObjectName(QStringLiteral("Drv"));
     Drv->setGeometry(8, 30, 220, 26);
+    Drv->setAccessibleName(tr("Drive"));
 
     Label2 = heading(this, "Label2", QStringLiteral(" Files"), QRect(8, 62, 220, 20));
     Drctry = new FolderList(this);
@@ -75,6 +76,8 @@ frmviewer::frmviewer(MessageBox *messages, const QString &appFolder, StatusSink 
     Files = new FileList(this);
     Files->setObjectName(QStringLiteral("Files"));
     Files->setGeometry(8, 280, 220, 190);
+    Drctry->setAccessibleName(tr("Folders"));
+    Files->setAccessibleName(tr("Files"));
 
     Label3 = heading(this, "Label3", QStringLiteral(" Image"), QRect(238, 8, 620, 20));
     Picture1 = new QFrame(this);
@@ -86,11 +89,14 @@ frmviewer::frmviewer(MessageBox *messages, const QString &appFolder, StatusSink 
     Image1 = new QLabel(Picture1);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(0, 0, 0, 0);
+    Image1->setAccessibleName(tr("Image"));
     WebBrowser1 = new QTextBrowser(Picture1);
     WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
     WebBrowser1->setGeometry(0, 0, Picture1->width(), Picture1->height());
     WebBrowser1->setOpenLinks(false);
     WebBrowser1->raise();
+    // A tab stop of its own, so a large picture can be scrolled with the keyboard.
+    WebBrowser1->setAccessibleName(tr("Image preview"));
 
     Loc = new QLabel(this);
     Loc->setObjectName(QStringLiteral("Loc"));
@@ -120,6 +126,9 @@ frmviewer::frmviewer(MessageBox *messages, const QString &appFolder, StatusSink 
     Files->setPath(Drctry->path());
     setLocation(QString());
     m_filePicked = false;
+
+    // The viewer opens where browsing starts: in the folder list.
+    Drctry->setFocus();
 
     connect(Drv, &DriveList::driveChanged, this, &frmviewer::Drv_Change);
     connect(Drctry, &FolderList::pathChanged, this, &frmviewer::Drctry_Change);
@@ -253,8 +262,16 @@ void frmviewer::cmdFullScreen_Click()
                                MessageBox::Icon::None);
         return;
     }
-    if (!m_fullScreen)
+    if (!m_fullScreen) {
         m_fullScreen = new frmFScreen(this);
+        // Closing the picture brings the keyboard back to the button that showed it.
+        connect(m_fullScreen, &QObject::destroyed, this, [this] {
+            if (isVisible()) {
+                activateWindow();
+                cmdFullScreen->setFocus(Qt::OtherFocusReason);
+            }
+        });
+    }
     m_fullScreen->setPicture(image);
     m_fullScreen->showMaximized();
     m_fullScreen->raise();

@@ -1,5 +1,6 @@
 #include "app/widgets/StatusLine.h"
 
+#include <QAccessible>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionFrame>
@@ -24,6 +25,10 @@ void StatusLine::textUpdated(const QString &text)
     setCursorPosition(0);
     setToolTip(text);
     setAccessibleDescription(text.isEmpty() ? m_idleDescription : text);
+    // To assistive technology the line is a status bar named by what it says, so a new
+    // text is announced as the status bar's new name.
+    QAccessibleEvent event(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&event);
     update();
 }
 
