@@ -14,6 +14,7 @@
 #include "app/naming/Naming.h"
 #include "app/dialogs/frnAbout.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -191,6 +192,9 @@ frmMAIN::frmMAIN(Platform &platform, const WorkingFolders &folders, QWidget *par
         widenPopup(combo);
     fitCaptions(this);
     installFocusRing(this);
+    // The window is a frame to assistive technology, not an anonymous filler.
+    setProperty(AccessibleRoleProperty, int(QAccessible::Window));
+    nameScrollBars(this);
 }
 
 frmMAIN::~frmMAIN()

@@ -1,5 +1,6 @@
 #include "frmFScreen.h"
 
+#include <QAccessible>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
@@ -20,6 +21,7 @@ frmFScreen::frmFScreen(QWidget *parent)
     setAccessibleName(tr("Full screen picture"));
     setAccessibleDescription(tr("Click or press Escape to close"));
     setFocusPolicy(Qt::StrongFocus);   // Escape reaches it
+    setProperty("accessibleRole", int(QAccessible::Window));
 
     imngFscreen = new QLabel(this);
     imngFscreen->setObjectName(QStringLiteral("imngFscreen"));

@@ -6,7 +6,10 @@
 #include "app/model/MessageDraft.h"
 #include "frmFScreen.h"
 
+#include <QAbstractScrollArea>
+#include <QAccessible>
 #include <QDir>
+#include <QScrollBar>
 #include <QEvent>
 #include <QFrame>
 #include <QImageReader>
@@ -127,6 +130,13 @@ frmviewer::frmviewer(MessageBox *messages, const QString &appFolder, StatusSink 
     setLocation(QString());
     m_filePicked = false;
 
+    // A dialog to assistive technology (the role is read by the application's accessibility
+    // factory), its scroll bars named after their lists.
+    setProperty("accessibleRole", int(QAccessible::Dialog));
+    for (QAbstractScrollArea *area : findChildren<QAbstractScrollArea *>()) {
+        area->verticalScrollBar()->setAccessibleName(area->accessibleName() + tr(", vertical scroll"));
+        area->horizontalScrollBar()->setAccessibleName(area->accessibleName() + tr(", horizontal scroll"));
+    }
     // The viewer opens where browsing starts: in the folder list.
     Drctry->setFocus();
 

@@ -41,6 +41,8 @@ bool actionable(QAccessibleInterface *iface)
         for (const QString &name : actions->actionNames())
             if (name != QAccessibleActionInterface::setFocusAction())
                 return true;
+    if (iface->valueInterface() && iface->role() != QAccessible::ProgressBar)
+        return true;   // a slider or scroll bar is moved by assistive technology
     auto *w = qobject_cast<QWidget *>(iface->object());
     return w && (w->focusPolicy() & Qt::TabFocus);
 }

@@ -1,10 +1,12 @@
 #include "app/dialogs/frnAbout.h"
 
+#include "app/widgets/Accessible.h"
 #include "app/widgets/ClickLabel.h"
 #include "app/MakerPages.h"
 #include "app/widgets/Pictures.h"
 #include "platform/Platform.h"
 
+#include <QAccessible>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -18,6 +20,8 @@ frnAbout::frnAbout(Platform &platform, const QString &appFolder, QWidget *parent
     setObjectName(QStringLiteral("frnAbout"));
     setWindowTitle(QStringLiteral("About..."));
     setAccessibleName(QStringLiteral("About..."));
+    installAccessibleRoles();
+    setProperty(AccessibleRoleProperty, int(QAccessible::Dialog));
     setFixedSize(11265 / 15, 6600 / 15);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Qt::white);

@@ -4,7 +4,9 @@
 #include "app/widgets/StatusLine.h"
 #include "app/widgets/WrapButton.h"
 
+#include <QAbstractScrollArea>
 #include <QAccessible>
+#include <QScrollBar>
 #include <QAccessibleWidget>
 #include <QKeySequence>
 #include <QMenu>
@@ -139,6 +141,15 @@ QAccessibleInterface *roleFactory(const QString &className, QObject *object)
 }
 
 } // namespace
+
+void nameScrollBars(QWidget *root)
+{
+    for (QAbstractScrollArea *area : root->findChildren<QAbstractScrollArea *>()) {
+        const QString name = area->accessibleName();
+        area->verticalScrollBar()->setAccessibleName(QObject::tr("%1, vertical scroll").arg(name));
+        area->horizontalScrollBar()->setAccessibleName(QObject::tr("%1, horizontal scroll").arg(name));
+    }
+}
 
 void installAccessibleRoles()
 {

@@ -27,6 +27,9 @@ public:
 // property. Safe to call more than once.
 void installAccessibleRoles();
 
+// Names the scroll bars of every scrolling control under root after the control itself.
+void nameScrollBars(QWidget *root);
+
 // The dynamic property that gives one of the program's own widget classes (a window such
 // as the error notice) another role than Qt's default; holds a QAccessible::Role.
 inline constexpr const char *AccessibleRoleProperty = "accessibleRole";

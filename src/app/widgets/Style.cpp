@@ -1,6 +1,7 @@
 #include "app/widgets/Style.h"
 
 #include <QApplication>
+#include <QFocusFrame>
 #include <QFont>
 #include <QPainter>
 #include <QPointer>
@@ -18,10 +19,11 @@ const QColor FocusRingLight(Qt::white);
 // slider all show the focus the same clear way. It lies just outside the control: a dark
 // line between two white ones, so whatever it touches (white, blue, green, the red of
 // the error notice) one of its two colours stands out from it by far more than 3:1.
-class FocusRing : public QWidget
+// A focus frame to Qt, so assistive technology leaves it out of the window's contents.
+class FocusRing : public QFocusFrame
 {
 public:
-    explicit FocusRing(QWidget *window) : QWidget(window)
+    explicit FocusRing(QWidget *window) : QFocusFrame(window)
     {
         setObjectName(QStringLiteral("focusRing"));
         setAttribute(Qt::WA_TransparentForMouseEvents);
