@@ -217,6 +217,11 @@ TEST_F(Accessibility, EveryWindowAndStateNamesEveryControlWithItsRole)
     EXPECT_EQ(a11y(w->Text1)->role(), QAccessible::StatusBar);
     w->setStatus("Upload complete");
     EXPECT_EQ(a11y(w->Text1)->text(QAccessible::Name), "Upload complete");
+    auto *announcement = w->Text1->findChild<QWidget *>("statusAnnouncement");
+    ASSERT_NE(announcement, nullptr);
+    EXPECT_EQ(a11y(announcement)->role(), QAccessible::Notification);
+    EXPECT_FALSE(a11y(announcement)->state().invisible);
+    EXPECT_EQ(a11y(announcement)->text(QAccessible::Name), "Upload complete");
 
     key(Qt::Key_R, Qt::AltModifier);   // the microphone panel
     EXPECT_EQ(faultsIn(w.get()), QStringList());

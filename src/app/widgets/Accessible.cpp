@@ -128,6 +128,8 @@ QAccessibleInterface *roleFactory(const QString &className, QObject *object)
         return new AccessibleButton(w);
     if (className == QLatin1String("parlivo::StatusLine"))
         return new AccessibleStatusLine(w);
+    if (className == QLatin1String("parlivo::StatusAnnouncement"))
+        return new RoleWidget(w, QAccessible::Notification);
     if (className == QLatin1String("parlivo::LevelMeter"))
         return new AccessibleLevelMeter(w);
     if (className == QLatin1String("parlivo::Heading"))
