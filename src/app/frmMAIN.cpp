@@ -174,6 +174,9 @@ frmMAIN::frmMAIN(Platform &platform, const WorkingFolders &folders, QWidget *par
 
     ClickLabel::installAccessibility();
     installAccessibleRoles();
+    // The window is a frame to assistive technology, not an anonymous filler; set before
+    // anything makes its accessible interface.
+    setProperty(AccessibleRoleProperty, int(QAccessible::Window));
     setObjectName(QStringLiteral("frmMAIN"));
     setWindowTitle(QStringLiteral("Parlivo"));
     setAccessibleName(QStringLiteral("Parlivo"));
@@ -192,8 +195,6 @@ frmMAIN::frmMAIN(Platform &platform, const WorkingFolders &folders, QWidget *par
         widenPopup(combo);
     fitCaptions(this);
     installFocusRing(this);
-    // The window is a frame to assistive technology, not an anonymous filler.
-    setProperty(AccessibleRoleProperty, int(QAccessible::Window));
     nameScrollBars(this);
 }
 

@@ -11,6 +11,7 @@ namespace parlivo {
 frmFScreen::frmFScreen(QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
 {
+    setProperty("accessibleRole", int(QAccessible::Window));   // a frame, not an anonymous filler
     setObjectName(QStringLiteral("frmFScreen"));
     setAttribute(Qt::WA_DeleteOnClose);
     setAutoFillBackground(true);
@@ -21,7 +22,6 @@ frmFScreen::frmFScreen(QWidget *parent)
     setAccessibleName(tr("Full screen picture"));
     setAccessibleDescription(tr("Click or press Escape to close"));
     setFocusPolicy(Qt::StrongFocus);   // Escape reaches it
-    setProperty("accessibleRole", int(QAccessible::Window));
 
     imngFscreen = new QLabel(this);
     imngFscreen->setObjectName(QStringLiteral("imngFscreen"));

@@ -61,6 +61,9 @@ frmviewer::frmviewer(MessageBox *messages, const QString &appFolder, StatusSink 
     , m_messages(messages)
     , m_setStatus(std::move(setStatus))
 {
+    // A dialog to assistive technology (the role is read by the application's accessibility
+    // factory), set before anything makes the window's accessible interface.
+    setProperty("accessibleRole", int(QAccessible::Dialog));
     setObjectName(QStringLiteral("frmviewer"));
     setWindowTitle(QStringLiteral("Select image..."));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -130,9 +133,7 @@ frmviewer::frmviewer(MessageBox *messages, const QString &appFolder, StatusSink 
     setLocation(QString());
     m_filePicked = false;
 
-    // A dialog to assistive technology (the role is read by the application's accessibility
-    // factory), its scroll bars named after their lists.
-    setProperty("accessibleRole", int(QAccessible::Dialog));
+    // The scroll bars are named after their lists.
     for (QAbstractScrollArea *area : findChildren<QAbstractScrollArea *>()) {
         area->verticalScrollBar()->setAccessibleName(area->accessibleName() + tr(", vertical scroll"));
         area->horizontalScrollBar()->setAccessibleName(area->accessibleName() + tr(", horizontal scroll"));

@@ -19,12 +19,12 @@ namespace parlivo {
 
 frmError::frmError(QWidget *parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
 {
-    setObjectName(QStringLiteral("frmError"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QStringLiteral("Error"));
     // An alert to screen readers, named by its first words and described by the rest.
     installAccessibleRoles();
     setProperty(AccessibleRoleProperty, int(QAccessible::AlertMessage));
+    setObjectName(QStringLiteral("frmError"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("Error"));
     setAccessibleName(QStringLiteral("ERROR: Action cancelled!"));
     setFixedSize(420, 160);
 

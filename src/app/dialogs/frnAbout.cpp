@@ -17,11 +17,11 @@ frnAbout::frnAbout(Platform &platform, const QString &appFolder, QWidget *parent
     : QWidget(parent, Qt::Tool)
     , m_platform(platform)
 {
+    installAccessibleRoles();
+    setProperty(AccessibleRoleProperty, int(QAccessible::Dialog));
     setObjectName(QStringLiteral("frnAbout"));
     setWindowTitle(QStringLiteral("About..."));
     setAccessibleName(QStringLiteral("About..."));
-    installAccessibleRoles();
-    setProperty(AccessibleRoleProperty, int(QAccessible::Dialog));
     setFixedSize(11265 / 15, 6600 / 15);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Qt::white);

@@ -9,7 +9,6 @@
 #include <QScrollBar>
 #include <QAccessibleWidget>
 #include <QKeySequence>
-#include <QMenu>
 #include <QPushButton>
 
 namespace parlivo {
