@@ -319,3 +319,17 @@ TEST_F(Accessibility, TypedTextToCopiedLinkWithTheKeyboardAlone)
     for (size_t i = 0; i < saved.size(); ++i)
         saved[i] ? qputenv(settings[i][0], *saved[i]) : qunsetenv(settings[i][0]);
 }
+
+TEST(AccessibleWindows, AreFramesAndDialogsEvenWhenAScreenReaderListensFromTheStart)
+{
+    // With a screen reader listening, naming a window already makes its interface: the
+    // role must be in place before that.
+    QAccessible::setActive(true);
+    FakePlatform fake;
+    auto w = fake.makeWindow();
+    w->Label16_Click();
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(w.get())->role(), QAccessible::Window);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(w->aboutBox)->role(), QAccessible::Dialog);
+    w->aboutBox->close();
+    QAccessible::setActive(false);
+}
