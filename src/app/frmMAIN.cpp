@@ -511,7 +511,7 @@ void frmMAIN::buildMenus()
     Button21->setProperty(PopupMenuProperty, QVariant::fromValue(mnuAddVideoMenu));
 
     // The note is something to read, not a command: it cannot be chosen, and it is drawn
-    // in a dark grey (7:1 on the menu) rather than the faint colour of a disabled entry.
+    // in a dark grey (7:1 or more on the menu) rather than the faint colour of a disabled entry.
     mnuMIN->setEnabled(false);
     QFont noteFont = mnuMIN->font();
     noteFont.setItalic(true);
