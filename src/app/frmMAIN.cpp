@@ -351,7 +351,6 @@ void frmMAIN::buildStep1Microphone()
     Button18 = makeButton(Frame2, "Button18", QStringLiteral("Cancel"), QRect(229, 4, 60, 20));
     Label8->setGeometry(8, 3, 216, 32);
     Label10->setWordWrap(false);
-    lblLabRecInfoMS->setBuddy(cmdRecRecord);
 
     Frame2->setAccessibleName(Label8->text().trimmed());
     Timer2 = new QTimer(this);
