@@ -1,4 +1,5 @@
 #include "app/dialogs/frmError.h"
+#include "platform/desktop/WindowPlacement.h"
 
 #include "app/widgets/Fitting.h"
 #include "publish/LinkDelivery.h"
@@ -55,7 +56,9 @@ frmError::frmError(QWidget *parent) : QWidget(parent, Qt::Window | Qt::Frameless
 void frmError::showCentred(QWidget *over)
 {
     QScreen *screen = over && over->screen() ? over->screen() : QGuiApplication::primaryScreen();
-    if (screen)
+    // Where the compositor places windows, it centres the notice on the window it belongs to.
+    belongTo(this, over);
+    if (screen && topLevelPositionsHonoured())
         move(screen->geometry().center() - rect().center());
     show();
     raise();
