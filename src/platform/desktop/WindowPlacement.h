@@ -10,8 +10,6 @@ class QWidget;
 namespace parlivo {
 
 bool topLevelPositionsHonoured();
-// Tests force the answer (1 honoured, 0 not); -1 asks the platform again.
-void forceTopLevelPositionsHonoured(int honoured);
 
 // Gives a window without a parent widget (so its life stays its own) the window it belongs
 // to, so the compositor keeps it over that window and places it there.
