@@ -7,7 +7,7 @@
 #include "app/SignalCloser.h"
 #include "app/instance/SingleInstance.h"
 #include "app/instance/WindowReturn.h"
-#include "app/naming/AppLocation.h"
+#include "message/AppLocation.h"
 #include "app/widgets/Style.h"
 #include "app/frmMAIN.h"
 #include "platform/desktop/WindowPlacement.h"

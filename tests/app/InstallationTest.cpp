@@ -1,6 +1,6 @@
 #include "app/DisplayChoice.h"
 #include "app/instance/SingleInstance.h"
-#include "app/naming/AppLocation.h"
+#include "message/AppLocation.h"
 
 #include <QDir>
 #include <QFile>
