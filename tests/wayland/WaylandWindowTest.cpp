@@ -145,7 +145,9 @@ TEST_F(OnWayland, DialogsAndTheViewerBelongToTheMainWindow)
     EXPECT_TRUE(w->rect().contains(box));
     EXPECT_LE(std::abs(box.center().x() - w->rect().center().x()), 1);
     EXPECT_EQ(w->childAt(inWindow(w->Button12).center())->objectName(), "dialogSheet");
+    EXPECT_FALSE(w->Button12->isEnabled()) << "out of reach of the keyboard too";
     QTest::keyClick(tipBox, Qt::Key_Return);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w->Button12->isEnabled(); }, 2000));
     QWidget *viewer = nullptr;
     ASSERT_TRUE(QTest::qWaitFor([&] { return (viewer = w->findChild<QWidget *>("frmviewer")) && viewer->isVisible(); }, 3000));
     EXPECT_TRUE(QTest::qWaitForWindowExposed(viewer));

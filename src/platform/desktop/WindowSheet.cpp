@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 
 namespace parlivo {
@@ -22,6 +23,23 @@ public:
         setGeometry(owner->rect());
         owner->installEventFilter(this);
         dialog->installEventFilter(this);
+        // Modal for the keyboard and assistive tools too: the window's own controls are
+        // out of reach until the sheet is answered (Qt restores what was disabled before).
+        for (QWidget *w : owner->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+            if (w != this && !w->isWindow() && w->isEnabled()) {
+                w->setEnabled(false);
+                m_disabled << w;
+            }
+        }
+    }
+    ~SheetVeil() override { release(); }
+
+    void release()
+    {
+        for (const QPointer<QWidget> &w : std::as_const(m_disabled))
+            if (w)
+                w->setEnabled(true);
+        m_disabled.clear();
     }
 
 protected:
@@ -68,6 +86,7 @@ private:
     }
 
     QDialog *m_dialog;
+    QList<QPointer<QWidget>> m_disabled;
 };
 
 } // namespace
@@ -85,6 +104,7 @@ void openOverWindow(QDialog *dialog)
     dialog->setAutoFillBackground(true);
     dialog->setAccessibleName(title);
     QObject::connect(dialog, &QDialog::finished, veil, [veil] {
+        veil->release();
         veil->hide();
         veil->deleteLater();
     });
