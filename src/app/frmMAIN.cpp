@@ -13,6 +13,7 @@
 #include "app/widgets/WrapButton.h"
 #include "message/Naming.h"
 #include "app/dialogs/frnAbout.h"
+#include "platform/desktop/WindowPlacement.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -113,13 +114,15 @@ void setRelativeFont(QWidget *w, double scale, QFont::Weight weight = QFont::Nor
 }
 
 // Where a pop-up menu opens for a control: at the pointer when the pointer is on it (a
-// click), otherwise (Space or Enter, or an assistive tool) just below the control.
+// click), otherwise (Space or Enter, or an assistive tool) just below the control. The
+// pointer is judged in the control's own coordinates and the menu placed through the
+// control's mapping only: on Wayland the pointer's and the window's global positions
+// come from different books, so comparing them directly put the menu far off.
 QPoint popupPoint(QWidget *control)
 {
-    const QPoint pointer = QCursor::pos();
-    const QRect onScreen(control->mapToGlobal(QPoint(0, 0)), control->size());
-    if (onScreen.contains(pointer))
-        return pointer;
+    const QPoint pointer = control->mapFromGlobal(QCursor::pos());
+    if (control->underMouse() && control->rect().contains(pointer))
+        return control->mapToGlobal(pointer);
     return control->mapToGlobal(QPoint(0, control->height()));
 }
 
@@ -851,9 +854,12 @@ void frmMAIN::Label15_Click()
 void frmMAIN::Label16_Click()
 {
     if (!aboutBox) {
+        // Not a child: an about box left open outlives the main window. It still belongs
+        // to it, so the compositor opens it over the window.
         aboutBox = new frnAbout(m_platform, appFolder());
         aboutBox->setAttribute(Qt::WA_DeleteOnClose);
         returnFocusWhenClosed(aboutBox);
+        belongTo(aboutBox, this);
     }
     aboutBox->show();
     aboutBox->raise();

@@ -1,4 +1,5 @@
 #include "app/dialogs/frmError.h"
+#include "platform/desktop/WindowPlacement.h"
 
 #include "app/widgets/Accessible.h"
 #include "app/widgets/Fitting.h"
@@ -62,7 +63,9 @@ frmError::frmError(QWidget *parent) : QWidget(parent, Qt::Window | Qt::Frameless
 void frmError::showCentred(QWidget *over)
 {
     QScreen *screen = over && over->screen() ? over->screen() : QGuiApplication::primaryScreen();
-    if (screen)
+    // Where the compositor places windows, it centres the notice on the window it belongs to.
+    belongTo(this, over);
+    if (screen && topLevelPositionsHonoured())
         move(screen->geometry().center() - rect().center());
     if (!isVisible())
         returnFocusWhenClosed(this);
