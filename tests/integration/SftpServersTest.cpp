@@ -122,6 +122,54 @@ INSTANTIATE_TEST_SUITE_P(EachKind, SftpServers,
                          ::testing::Values("openssh", "gesftp", "proftpd", "dropbear", "mysecureshell"),
                          [](const auto &info) { return info.param.toStdString(); });
 
+TEST(SftpServerStock, ThirtyTakenNamesInACrowdedFolderFitInOneConnection)
+{
+    const Server s = server("openssh");
+    if (!s.valid())
+        GTEST_SKIP() << "the local publishing server is not running (./dev test starts it)";
+    const QString token = QStringLiteral("qrstuvwxyz234567");
+    Publisher publisher;
+    QProcess first;
+    publisher.start(first, s, {"--text", "First"}, token);
+    ASSERT_TRUE(first.waitForFinished(60000));
+    ASSERT_EQ(first.exitCode(), 0) << first.readAllStandardError().toStdString();
+    // The name's shape (serial, and the token when names carry one) from a first message.
+    const QRegularExpressionMatch shape =
+        QRegularExpression("(PVD82_-?\\d+_)\\d\\d_\\d\\d_\\d\\d((?:_[a-z2-7]{16})?)\\.htm$").match(addressPrinted(first));
+    ASSERT_TRUE(shape.hasMatch());
+
+    // A crowded folder, and the next seconds' names taken 30 times over (the name and 29 fresh
+    // ones): the 30th fresh name is free. Each try shares the one connection's channel, which a
+    // stock server allows ten of.
+    for (int i = 0; i < 5000; ++i)
+        writeFile(s.webroot + QString("/x%1.gif").arg(i), "x");
+    const QTime now = QTime::currentTime();
+    QStringList planted;
+    for (int sec = 0; sec < 4; ++sec) {
+        const QString base = shape.captured(1) + now.addSecs(sec).toString("hh_mm_ss") + shape.captured(2);
+        for (int n = 1; n <= 30; ++n) {
+            planted << s.webroot + "/" + base + (n == 1 ? QString() : QString("_%1").arg(n)) + ".htm";
+            writeFile(planted.last(), "someone else's page");
+        }
+    }
+    QProcess p;
+    publisher.start(p, s, {"--text", "Crowded"}, token);
+    ASSERT_TRUE(p.waitForFinished(90000));
+    ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    const QString address = addressPrinted(p);
+    EXPECT_TRUE(address.endsWith("_31.htm")) << address.toStdString();
+    QByteArray html;
+    ASSERT_EQ(httpGet(address, &html), 200);
+    EXPECT_TRUE(html.contains("Crowded"));
+    for (const QString &path : planted) {
+        EXPECT_EQ(readFile(path), "someone else's page") << path.toStdString();
+        QFile::remove(path);
+    }
+    for (int i = 0; i < 5000; ++i)
+        QFile::remove(s.webroot + QString("/x%1.gif").arg(i));
+    EXPECT_EQ(leftovers(s), QStringList());
+}
+
 TEST(SftpServerLimits, AnAccountsConnectionLimitIsNamedAsTheCause)
 {
     const Server s = server("mysecureshell-limited");
