@@ -15,6 +15,8 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QEventLoop>
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -29,16 +31,21 @@ struct Server
     int port = 22;
 };
 
+// Sleeps in the event loop between looks: a spinning wait would take a core from the upload.
 bool waitFor(const std::function<bool()> &ready, int ms)
 {
     QElapsedTimer t;
     t.start();
-    while (!ready()) {
-        if (t.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
+    QEventLoop loop;
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, &loop, [&] {
+        if (ready() || t.elapsed() > ms)
+            loop.quit();
+    });
+    look.start(2);
+    if (!ready())
+        loop.exec();
+    return ready();
 }
 
 void fill(const QString &path, qint64 size, int seed)

@@ -59,7 +59,7 @@ private:
     std::map<QString, QByteArray> m_digests;
 };
 
-// SHA-256 of a local file; empty when it cannot be read.
+// The digest of a local file that the upload record keeps; empty when it cannot be read.
 QByteArray fileDigest(const QString &path);
 
 // Whether a name in the remote folder is one of the temporary names this program uses.
