@@ -127,7 +127,7 @@ EOF
 _sftpservers_dropbear() {
     local name=$1 port=$2
     /usr/sbin/dropbear -r "$SFTPSERVERS_RUN/dropbear_ed25519" -p "$PUBSERVER_ADDR:$port" \
-        -P "$SFTPSERVERS_RUN/$name.pid" -E 2>>"$SFTPSERVERS_RUN/$name.log" &&
+        -P "$SFTPSERVERS_RUN/$name.pid" -E </dev/null >>"$SFTPSERVERS_RUN/$name.log" 2>&1 &&
         _sftpservers_wait_pid "$SFTPSERVERS_RUN/$name.pid"
 }
 
