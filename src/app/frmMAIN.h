@@ -3,8 +3,8 @@
 // five steps. It owns the message draft, the working folders and every outside component,
 // and routes each button and menu command to its handler. The handlers of each area live
 // in their own source file (frmMAIN_recording.cpp, frmMAIN_speech.cpp, ...).
-#include "app/model/MessageDraft.h"
-#include "app/naming/WorkingFolders.h"
+#include "message/MessageDraft.h"
+#include "message/WorkingFolders.h"
 #include "platform/Platform.h"
 
 #include <QHash>
@@ -282,7 +282,7 @@ private:
     bool m_manualMoving = false;
     bool m_placedOnScreen = false;
     QPoint m_dragOffset;
-    QHash<QWidget *, Qt::FocusPolicy> m_focusBehindIntro;
+    QList<QPointer<QWidget>> m_hiddenBehindIntro;
 
 public:
     // Area state; each area defines its struct in its own source file and makes it in

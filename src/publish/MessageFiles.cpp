@@ -3,7 +3,7 @@
 #include "CleanCopy.h"
 #include "ContentCheck.h"
 
-#include "app/naming/Naming.h"
+#include "message/Naming.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,7 +3,7 @@
 // The published page is fetched over HTTP and loaded in the system's headless Chromium.
 #include "FaultProxy.h"
 #include "app/dialogs/frmError.h"
-#include "app/model/MessageDraft.h"
+#include "message/MessageDraft.h"
 #include "fakes/FakePlatform.h"
 #include "fakes/MediaSamples.h"
 #include "fakes/VideoClips.h"

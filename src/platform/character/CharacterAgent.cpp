@@ -155,6 +155,7 @@ void CharacterAgent::StopAll()
         const Request r = *m_current;
         m_current.reset();
         if (m_speaking) {
+            m_window->setAccessibleDescription(QString());
             // Clear first: the component may report the end of the cut speech at once.
             m_speaking = false;
             m_speechPending = false;
@@ -253,6 +254,8 @@ bool CharacterAgent::begin(const Request &r)
     }
     case Request::Speak:
         m_speaking = true;
+        // The words are not shown (no balloon); screen readers find them here.
+        m_window->setAccessibleDescription(r.text);
         if (SpeechEngine *e = engine()) {
             m_speechPending = true;
             m_deadline = -1;   // set once the component reports the start
@@ -307,6 +310,7 @@ void CharacterAgent::finishCurrent()
     case Request::Speak:
         m_speaking = false;
         m_speechPending = false;
+        m_window->setAccessibleDescription(QString());
         break;
     default:
         break;

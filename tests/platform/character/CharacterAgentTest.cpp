@@ -257,10 +257,13 @@ TEST_F(Character, StopAllCutsSpeechAndTheQueueAtOnce)
     agent->Hide();
     speechRuns(false);
     ASSERT_TRUE(agent->isSpeaking());
+    // Without a balloon, screen readers find the words in the window's description.
+    EXPECT_EQ(agent->window()->accessibleDescription(), "a long sentence that goes on and on");
     speech->calls.clear();
 
     agent->StopAll();
     EXPECT_EQ(speech->calls, QStringList{"stop"});
+    EXPECT_EQ(agent->window()->accessibleDescription(), "");
     EXPECT_FALSE(agent->isBusy());
     EXPECT_FALSE(agent->isSpeaking());
     // The component reporting the end of the cut sentence changes nothing.
