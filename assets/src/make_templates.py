@@ -33,7 +33,7 @@ body{margin:0;padding:1.2rem .8rem 2rem;min-height:100vh;background:linear-gradi
 main{max-width:40rem;margin:0 auto;background:#fff;border-radius:1.1rem;box-shadow:0 .4rem 1.6rem rgba(40,40,70,.13);padding:1.4rem 1.3rem 1.6rem;text-align:center}
 h1{margin:.1rem 0 1rem;font-size:1.55rem;color:#28466d}
 h2{margin:0 0 .5rem;font-size:1.05rem;color:#28466d}
-img.pic{display:block;max-width:100%%;max-height:70vh;width:auto;height:auto;margin:0 auto 1.2rem;border-radius:.8rem}
+img.pic{display:block;max-width:100%%;height:auto;max-height:75vh;object-fit:contain;margin:0 auto 1.2rem;border-radius:.8rem}
 section,.words{margin:1.1rem 0;padding:1rem;border-radius:.8rem;background:#f4f7fb}
 #voice+.words{margin-top:-1.1rem;padding-top:0;border-radius:0 0 .8rem .8rem}
 #voice:has(+.words){border-radius:.8rem .8rem 0 0}
@@ -89,7 +89,7 @@ Your browser cannot show this video here.</video>
 '''
 tail = '''<p class="text" id="text">MYTEXTMESSAGE</p>
 <p class="link"><a id="link" href="https://parlivo.example.org/" rel="noopener">https://parlivo.example.org/</a></p>
-<div class="bg" id="bg" data-sound="my_wave.wav"><audio id="backsound" controls preload="none" aria-label="Background sound">
+<div class="bg" id="bg" data-sound="my_wave.wav"><noscript><p class="note">Background sound</p></noscript><audio id="backsound" controls preload="none" aria-label="Background sound">
 <source src="MY_WEB_WAVE.mp3" type="audio/mpeg">
 <source src="my_wave.wav" type="audio/wav"></audio><button type="button" id="bgplay" class="needs-script" aria-pressed="false"><span class="state" aria-hidden="true"></span>Background sound</button></div>
 </main>
