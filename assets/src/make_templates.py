@@ -11,6 +11,7 @@ head = '''<!DOCTYPE html>
 <meta charset="utf-8">
 <meta name="viewport" content="width=device-width, initial-scale=1">
 <meta name="robots" content="noindex, nofollow">
+<meta name="referrer" content="no-referrer">
 <meta name="color-scheme" content="light dark">
 <title>A Parlivo message for you</title>
 <meta name="description" content="MY_DESCRIPTION">
@@ -88,7 +89,7 @@ Your browser cannot show this video here.</video>
 </section>
 '''
 tail = '''<p class="text" id="text">MYTEXTMESSAGE</p>
-<p class="link"><a id="link" href="https://parlivo.example.org/" rel="noopener">https://parlivo.example.org/</a></p>
+<p class="link"><a id="link" href="https://parlivo.example.org/" rel="noreferrer noopener">https://parlivo.example.org/</a></p>
 <div class="bg" id="bg" data-sound="my_wave.wav"><noscript><p class="note">Background sound</p></noscript><audio id="backsound" controls preload="none" aria-label="Background sound">
 <source src="MY_WEB_WAVE.mp3" type="audio/mpeg">
 <source src="my_wave.wav" type="audio/wav"></audio><button type="button" id="bgplay" class="needs-script" aria-pressed="false"><span class="state" aria-hidden="true"></span>Background sound</button></div>

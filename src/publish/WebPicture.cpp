@@ -1,38 +1,54 @@
 #include "WebPicture.h"
 
-#include <QImageIOHandler>
+#include "CleanCopy.h"
+
+#include <QFile>
 #include <QImageReader>
 
 namespace parlivo {
 
-PictureFacts pictureFacts(const QString &path)
+WebPicture writeWebPicture(const QString &source, const QString &folder, const QString &baseName)
 {
-    PictureFacts facts;
-    facts.extension = QStringLiteral(".gif");
-    QImageReader reader(path);
+    WebPicture r;
+    QImageReader reader(source);
     reader.setDecideFormatFromContent(true);
-    if (!reader.canRead())
-        return facts;
+    // Scaling an animation would keep its first picture only.
+    const bool animated = reader.supportsAnimation() && reader.imageCount() != 1;
+    PictureOptions options;
+    options.maxLongSide = animated ? 0 : WebPictureLongSide;
+    options.jpegQuality = WebPictureJpegQuality;
+    options.photosAsJpeg = true;
+    // Its type is known once it is written; until then it waits under a name of no type.
+    const QString pending = folder + baseName + QStringLiteral(".picture");
+    const CleanPicture clean = writeCleanPicture(source, pending, options);
+    if (!clean.ok) {
+        QFile::remove(pending);
+        r.error = clean.error;
+        return r;
+    }
     // A JPEG is named ".jpeg": ".jpg" is the video poster's, under the same base name.
     struct Kind { const char *format, *extension, *type; };
     static const Kind kinds[] = {
         {"jpeg", ".jpeg", "image/jpeg"}, {"png", ".png", "image/png"}, {"gif", ".gif", "image/gif"},
-        {"bmp", ".bmp", "image/bmp"},    {"webp", ".webp", "image/webp"},
+        {"webp", ".webp", "image/webp"}, {"bmp", ".bmp", "image/bmp"},
     };
-    const QByteArray format = reader.format();
+    QString extension = QStringLiteral(".png");
     for (const Kind &k : kinds) {
-        if (format == k.format) {
-            facts.extension = QString::fromLatin1(k.extension);
-            facts.mediaType = QString::fromLatin1(k.type);
+        if (clean.format == k.format) {
+            extension = QString::fromLatin1(k.extension);
+            r.mediaType = QString::fromLatin1(k.type);
         }
     }
-    const QSize size = reader.size();
-    if (size.isValid()) {
-        const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
-        facts.width = turned ? size.height() : size.width();
-        facts.height = turned ? size.width() : size.height();
+    r.path = folder + baseName + extension;
+    QFile::remove(r.path);
+    if (!QFile::rename(pending, r.path)) {
+        QFile::remove(pending);
+        r.error = QStringLiteral("its copy could not be named %1").arg(r.path);
+        return r;
     }
-    return facts;
+    r.size = clean.size;
+    r.ok = true;
+    return r;
 }
 
 } // namespace parlivo

@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -181,7 +182,8 @@ TEST_F(Publishing, ASuccessfulPublicationEndsReadyForTheLinkStep)
 
     // One base name for every file; the picture is named for what it is (a PNG), the
     // background sound has a light copy beside it.
-    const QString base = "PVD82_1234567890_" + w->draft.my_page.mid(17, 8);
+    const QString base = w->draft.my_page.chopped(4);
+    EXPECT_TRUE(QRegularExpression("^PVD82_1234567890_\\d\\d_\\d\\d_\\d\\d_[a-z2-7]{16}$").match(base).hasMatch()) << base.toStdString();
     EXPECT_EQ(w->draft.my_page, base + ".htm");
     EXPECT_EQ(quillboxFiles(), (QStringList{base + ".background.mp3", base + ".htm", base + ".mov", base + ".mp3",
                                             base + ".png", base + ".wav"}));
@@ -556,6 +558,7 @@ TEST_F(Publishing, TheVideoIsPreparedForTheWebBeforeTheUploadAndAFailureOnlyCost
         }
         VideoConversionResult failed;
         failed.error = "the file is damaged";
+        failed.originalCleaned = true;
         Q_EMIT converter->finished(failed);
         EXPECT_TRUE(w->status().startsWith("The video could not be converted for the web (the file is damaged)"));
         ASSERT_TRUE(sftp().calls.contains("connect"));

@@ -3,6 +3,8 @@
 #include "platform/Desktop.h"
 
 #include <QDir>
+#include <QRandomGenerator>
+#include <algorithm>
 #include <cstdlib>
 
 namespace parlivo {
@@ -37,9 +39,38 @@ QString DriveSerialText(qint64 serial)
     return QString::number(serial);
 }
 
-QString MessageBaseName(qint64 serial, const QString &stamp)
+QString MessageToken()
 {
-    return QStringLiteral("PVD82_") + DriveSerialText(serial) + QLatin1Char('_') + stamp;
+    // Tests that need two publications to collide on one name fix the token here; a token
+    // of unsafe characters is ignored rather than trusted into a file name.
+    const QByteArray fixed = qgetenv("PARLIVO_FIXED_NAME_TOKEN");
+    if (!fixed.isEmpty() && fixed.size() <= 64
+        && std::all_of(fixed.begin(), fixed.end(), [](char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); }))
+        return QString::fromLatin1(fixed);
+
+    static constexpr char alphabet[] = "abcdefghijklmnopqrstuvwxyz234567";
+    // QRandomGenerator::system() reads the kernel's cryptographic generator (getrandom).
+    quint64 high = QRandomGenerator::system()->generate64();
+    quint32 low = QRandomGenerator::system()->generate();
+    QString token(MessageTokenLength, Qt::Uninitialized);
+    for (int i = 0; i < MessageTokenLength; ++i) {
+        // 16 x 5 bits: the first 12 characters from the 64-bit word, the last 4 from the other.
+        quint32 bits;
+        if (i < 12) {
+            bits = quint32(high & 31);
+            high >>= 5;
+        } else {
+            bits = low & 31;
+            low >>= 5;
+        }
+        token[i] = QLatin1Char(alphabet[bits]);
+    }
+    return token;
+}
+
+QString MessageBaseName(qint64 serial, const QString &stamp, const QString &token)
+{
+    return QStringLiteral("PVD82_") + DriveSerialText(serial) + QLatin1Char('_') + stamp + QLatin1Char('_') + token;
 }
 
 QString FreshBaseName(const QString &baseName, int attempt)
