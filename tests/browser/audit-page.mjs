@@ -146,9 +146,13 @@ try {
     await page.waitForTimeout(500);
     for (const m of await page.evaluate(() => window.moved)) problems.push(`layout shift of ${m}`);
     await page.addScriptTag({ path: axeSource });
-    const violations = await page.evaluate(async () =>
-      (await window.axe.run(document, { resultTypes: ["violations"] })).violations.map((v) => `${v.id} (${v.nodes.length})`));
-    for (const v of violations) problems.push(`axe: ${v}`);
+    // Contrast is judged in both colour schemes.
+    for (const scheme of ["light", "dark"]) {
+      await page.emulateMedia({ colorScheme: scheme });
+      const violations = await page.evaluate(async () =>
+        (await window.axe.run(document, { resultTypes: ["violations"] })).violations.map((v) => `${v.id} (${v.nodes.length})`));
+      for (const v of violations) problems.push(`axe, ${scheme}: ${v}`);
+    }
     problems.push(...(await served(await previewAddresses(page))));
     await ctx.close();
 
