@@ -701,27 +701,6 @@ QByteArray phonePhoto()
     return jpeg.left(2) + app1 + jpeg.mid(2);
 }
 
-// Ten seconds of a soft stereo chord as 16-bit PCM at 44.1 kHz (1.76 MB).
-QByteArray stereoWav(int seconds)
-{
-    const int frames = 44100 * seconds;
-    QByteArray pcm(frames * 4, Qt::Uninitialized);
-    auto *s = reinterpret_cast<qint16 *>(pcm.data());
-    for (int i = 0; i < frames; ++i) {
-        s[2 * i] = qint16(5000 * std::sin(2 * M_PI * 261.6 * i / 44100.0));
-        s[2 * i + 1] = qint16(5000 * std::sin(2 * M_PI * 329.6 * i / 44100.0));
-    }
-    QByteArray wav("RIFF");
-    const auto u32 = [&wav](quint32 v) { for (int b = 0; b < 4; ++b) wav.append(char((v >> (8 * b)) & 0xff)); };
-    const auto u16 = [&wav](quint16 v) { wav.append(char(v & 0xff)).append(char(v >> 8)); };
-    u32(36 + pcm.size());
-    wav.append("WAVEfmt ");
-    u32(16); u16(1); u16(2); u32(44100); u32(44100 * 4); u16(4); u16(16);
-    wav.append("data");
-    u32(pcm.size());
-    return wav + pcm;
-}
-
 } // namespace
 
 TEST_F(PublishEndToEnd, FourKindsOfPageOpenFastLookRightAndHaveNoDeadParts)
@@ -734,7 +713,7 @@ TEST_F(PublishEndToEnd, FourKindsOfPageOpenFastLookRightAndHaveNoDeadParts)
     QDir().mkpath(mine);
     ASSERT_TRUE(writeToneMp3(mp3));
     ASSERT_TRUE(writeBytes(mine + "/photo.jpg", phonePhoto()));
-    ASSERT_TRUE(writeBytes(mine + "/chord.wav", stereoWav(10)));
+    ASSERT_TRUE(writeBytes(mine + "/chord.wav", toneWav(2, 44100, 10)));
     ASSERT_TRUE(writeBytes(mine + "/hello.vtt", "WEBVTT\n\n00:00.000 --> 00:00.700\nGood morning,\n\n"
                                                 "00:00.700 --> 00:01.500\ndear friends.\n"));
     const auto publish = [&](const QStringList &args) {
