@@ -2,7 +2,7 @@
 #include "frmMAIN.h"
 
 #include "app/dialogs/frmError.h"
-#include "app/naming/Naming.h"
+#include "message/Naming.h"
 #include "publish/ConnectionCheck.h"
 #include "publish/LinkDelivery.h"
 #include "publish/MessageFiles.h"

@@ -4,8 +4,8 @@
 #include "cli/Commands.h"
 #include "cli/CommandLine.h"
 
-#include "app/naming/AppLocation.h"
-#include "app/naming/Naming.h"
+#include "message/AppLocation.h"
+#include "message/Naming.h"
 #include "audio/Captions.h"
 #include "platform/Factories.h"
 #include "platform/desktop/QtDesktop.h"

@@ -4,7 +4,7 @@
 #include "ContentCheck.h"
 #include "WebPicture.h"
 
-#include "app/naming/Naming.h"
+#include "message/Naming.h"
 #include "platform/audio/Mp3Copy.h"
 
 #include <QDir>

@@ -2,7 +2,7 @@
 // client's notifications are driven by hand, and the page check talks to a tiny local
 // web server so both of its outcomes can be seen.
 #include "app/dialogs/frmError.h"
-#include "app/model/MessageDraft.h"
+#include "message/MessageDraft.h"
 #include "platform/VideoConverter.h"
 #include "fakes/FakePlatform.h"
 #include "fakes/MediaSamples.h"

@@ -1,5 +1,5 @@
-#include "app/naming/Naming.h"
-#include "app/naming/WorkingFolders.h"
+#include "message/Naming.h"
+#include "message/WorkingFolders.h"
 #include "fakes/FakeDesktop.h"
 
 #include <QDir>
