@@ -35,6 +35,7 @@ main{max-width:40rem;margin:0 auto;background:#fff;border-radius:1.1rem;box-shad
 h1{margin:.1rem 0 1rem;font-size:1.55rem;color:#28466d}
 h2{margin:0 0 .5rem;font-size:1.05rem;color:#28466d}
 img.pic{display:block;max-width:100%%;height:auto;margin:0 auto 1.2rem;border-radius:.8rem}
+img.pic{max-width:min(100%%,75vh*MY_IMAGE_WIDTH/MY_IMAGE_HEIGHT)}
 section,.words{margin:1.1rem 0;padding:1rem;border-radius:.8rem;background:#f4f7fb}
 #voice+.words{margin-top:-1.1rem;padding-top:0;border-radius:0 0 .8rem .8rem}
 #voice:has(+.words){border-radius:.8rem .8rem 0 0}
@@ -72,7 +73,7 @@ footer{color:#aaa8b4}
 <body>
 <main>
 <h1>You have a message</h1>
-<img class="pic" src="MY_IMAGE.gif" width="MY_IMAGE_WIDTH" height="MY_IMAGE_HEIGHT" style="max-width:min(100%%,75vh*MY_IMAGE_WIDTH/MY_IMAGE_HEIGHT)" alt="The picture sent with this message">
+<img class="pic" src="MY_IMAGE.gif" width="MY_IMAGE_WIDTH" height="MY_IMAGE_HEIGHT" alt="The picture sent with this message">
 <section id="voice" aria-labelledby="voice-h"><h2 id="voice-h">Listen to the message</h2><audio id="message" controls preload="metadata" src="intro.mp3">Your browser cannot play this sound: <a href="intro.mp3">download the message</a>.</audio></section>
 <div class="words" id="words" data-captions="MY_CAPTIONS.vtt"><p class="caption needs-script" id="caption"></p><details><summary>Read the message</summary><p class="text" id="transcript">MYTRANSCRIPT</p></details></div>
 '''
