@@ -547,6 +547,7 @@ void frmMAIN::connectHandlers()
 
     setupRecordingPanel();
     setupSpeechPanel();
+    setupTrim();
 }
 
 void frmMAIN::setTabOrder()
