@@ -57,7 +57,7 @@ QString secondsText(double seconds)
 void frmMAIN::setupTrim()
 {
     trimming = std::make_shared<TrimState>();
-    trimming->job = new AudioEditJob(m_platform.createLoudnessMeter, this);
+    trimming->job = new AudioEditJob(this);
     connect(trimming->job, &AudioEditJob::finished, this,
             [this](const AudioEditResult &result, const QString &input, const QString &output) {
                 TrimState &ts = *trimming;
@@ -126,7 +126,8 @@ void frmMAIN::startAutoAudioEdit()
     edit.level = true;
     ts.automatic = true;
     setStatus(QStringLiteral("Trimming the recording..."));
-    ts.job->start(draft.my_recording, editFileFor(m_folders.tempFolder(), draft.my_recording, ++ts.edits), edit);
+    ts.job->start(draft.my_recording, editFileFor(m_folders.tempFolder(), draft.my_recording, ++ts.edits), edit,
+                  m_platform.createLoudnessMeter);
 }
 
 void frmMAIN::trimAudio(qint64 startMs, qint64 endMs)
@@ -141,7 +142,8 @@ void frmMAIN::trimAudio(qint64 startMs, qint64 endMs)
     ts.automatic = false;
     if (trimWindow)
         trimWindow->setEditing(true);
-    ts.job->start(draft.my_recording, editFileFor(m_folders.tempFolder(), draft.my_recording, ++ts.edits), edit);
+    ts.job->start(draft.my_recording, editFileFor(m_folders.tempFolder(), draft.my_recording, ++ts.edits), edit,
+                  m_platform.createLoudnessMeter);
 }
 
 bool frmMAIN::canUndoAudioEdit() const

@@ -14,8 +14,6 @@ public:
 
 } // namespace
 
-AudioEditJob::AudioEditJob(MeterFactory makeMeter, QObject *parent) : QObject(parent), m_makeMeter(std::move(makeMeter)) {}
-
 AudioEditJob::~AudioEditJob()
 {
     stopThread();
@@ -37,13 +35,12 @@ void AudioEditJob::cancel()
     stopThread();
 }
 
-void AudioEditJob::start(const QString &input, const QString &output, const AudioEdit &edit)
+void AudioEditJob::start(const QString &input, const QString &output, const AudioEdit &edit, const MeterFactory &makeMeter)
 {
     cancel();
     m_cancel = std::make_shared<std::atomic<bool>>(false);
     const quint64 serial = m_serial;
     auto flag = m_cancel;
-    MeterFactory makeMeter = m_makeMeter;
     m_thread = QThread::create([this, input, output, edit, flag, makeMeter, serial] {
         AudioEditResult result;
         // Only levelling measures; a cut alone needs no meter.

@@ -17,12 +17,13 @@ class AudioEditJob : public QObject
     Q_OBJECT
 public:
     using MeterFactory = std::function<std::unique_ptr<LoudnessMeter>()>;
-    explicit AudioEditJob(MeterFactory makeMeter, QObject *parent = nullptr);
+    using QObject::QObject;
     // Cancels a running edit and waits for its thread: nothing outlives the job.
     ~AudioEditJob() override;
 
-    // A running edit is cancelled first; its result is never reported.
-    void start(const QString &input, const QString &output, const AudioEdit &edit);
+    // A running edit is cancelled first; its result is never reported. makeMeter is called on
+    // the edit's thread, when the edit levels.
+    void start(const QString &input, const QString &output, const AudioEdit &edit, const MeterFactory &makeMeter);
     void cancel();
     bool isRunning() const { return m_thread != nullptr; }
 
@@ -32,7 +33,6 @@ Q_SIGNALS:
 private:
     void stopThread();
 
-    MeterFactory m_makeMeter;
     QThread *m_thread = nullptr;
     std::shared_ptr<std::atomic<bool>> m_cancel;
     quint64 m_serial = 0;
