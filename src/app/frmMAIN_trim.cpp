@@ -97,7 +97,7 @@ void frmMAIN::setupTrim()
 
     cmdAudioTrim = new QPushButton(QStringLiteral("Trim..."), Frame3);
     cmdAudioTrim->setObjectName(QStringLiteral("cmdAudioTrim"));
-    cmdAudioTrim->setGeometry(8, 166, 177, 24);
+    cmdAudioTrim->setGeometry(8, 165, 177, 22);
     cmdAudioTrim->setAccessibleName(QStringLiteral("Trim the message"));
     cmdAudioTrim->setToolTip(QStringLiteral("Cut the start or the end of the message, or undo the last cut"));
     QWidget::setTabOrder(cmdAudioStop, cmdAudioTrim);

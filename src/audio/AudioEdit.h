@@ -37,6 +37,10 @@ std::vector<float> monoOf(const DecodedAudio &audio);
 // Writes mono samples as a 16-bit WAV file (for playing a part of the audio).
 bool writeWavFile(const QString &path, const float *samples, qint64 count, int sampleRate);
 
+// The true peak (dBTP) of the samples, the peak between them included, judged where a sample
+// reaches at least `from` (linear).
+double truePeakDb(const std::vector<float> &samples, float from);
+
 // Lowers the samples' peaks smoothly to at most ceiling (linear), leaving the rest alone.
 void limitPeaks(std::vector<float> &samples, float ceiling, int sampleRate);
 

@@ -146,6 +146,13 @@ TEST(AudioEdit, PeaksAreLimitedWithoutTouchingTheRest)
     EXPECT_LE(peak, 0.8f + 1e-5f);
     EXPECT_EQ(s[5000], before[5000]);
     EXPECT_EQ(s[15000], before[15000]);
+
+    // A quarter of the sample rate, sampled 45 degrees off its crests: the samples reach
+    // only 0.71 of the peak that plays between them.
+    std::vector<float> between(size_t(Rate / 10));
+    for (size_t i = 0; i < between.size(); ++i)
+        between[i] = 0.9f * float(std::sin(M_PI / 2 * double(i) + M_PI / 4));
+    EXPECT_NEAR(truePeakDb(between, 0.3f), 20 * std::log10(0.9), 0.2);
 }
 
 } // namespace
