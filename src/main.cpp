@@ -5,7 +5,7 @@
 #include "app/RealPlatform.h"
 #include "app/SignalCloser.h"
 #include "app/instance/SingleInstance.h"
-#include "app/naming/AppLocation.h"
+#include "message/AppLocation.h"
 #include "app/widgets/Style.h"
 #include "app/frmMAIN.h"
 

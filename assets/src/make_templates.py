@@ -7,6 +7,7 @@ head = '''<!DOCTYPE html>
 <meta charset="utf-8">
 <meta name="viewport" content="width=device-width, initial-scale=1">
 <meta name="robots" content="noindex, nofollow">
+<meta name="referrer" content="no-referrer">
 <title>A Parlivo message for you</title>
 <link rel="icon" href="data:,">
 <meta property="og:title" content="A Parlivo message for you">
@@ -66,7 +67,7 @@ Your browser cannot show this video here.</video>
 </section>
 '''
 tail = '''<p class="text" id="text">MYTEXTMESSAGE</p>
-<p class="link"><a id="link" href="https://parlivo.example.org/" rel="noopener">https://parlivo.example.org/</a></p>
+<p class="link"><a id="link" href="https://parlivo.example.org/" rel="noreferrer noopener">https://parlivo.example.org/</a></p>
 <div id="bg">
 <audio id="backsound" preload="none" src="my_wave.wav"></audio>
 <button type="button" id="bgplay" aria-pressed="false">Play background sound</button>

@@ -165,6 +165,11 @@ http {
         location ~ /\\. {
             deny all;
         }
+        # The same folder as a host with its directory index switched on serves it.
+        location /listing/ {
+            alias $PUBSERVER_WEBROOT/;
+            autoindex on;
+        }
     }
 }
 EOF

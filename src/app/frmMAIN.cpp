@@ -9,7 +9,7 @@
 #include "app/widgets/StatusLine.h"
 #include "app/widgets/ToolTipTable.h"
 #include "app/widgets/WrapButton.h"
-#include "app/naming/Naming.h"
+#include "message/Naming.h"
 #include "app/dialogs/frnAbout.h"
 
 #include <QApplication>

@@ -3,8 +3,8 @@
 // five steps. It owns the message draft, the working folders and every outside component,
 // and routes each button and menu command to its handler. The handlers of each area live
 // in their own source file (frmMAIN_recording.cpp, frmMAIN_speech.cpp, ...).
-#include "app/model/MessageDraft.h"
-#include "app/naming/WorkingFolders.h"
+#include "message/MessageDraft.h"
+#include "message/WorkingFolders.h"
 #include "platform/Platform.h"
 
 #include <QHash>

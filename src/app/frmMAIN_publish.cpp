@@ -2,7 +2,7 @@
 #include "frmMAIN.h"
 
 #include "app/dialogs/frmError.h"
-#include "app/naming/Naming.h"
+#include "message/Naming.h"
 #include "publish/ConnectionCheck.h"
 #include "publish/LinkDelivery.h"
 #include "publish/MessageFiles.h"
@@ -119,7 +119,7 @@ void PublishMessage(frmMAIN &w)
     PrepareOptions options;
     options.appFolder = w.appFolder();
     options.outFolder = w.folders().quillboxFolder();
-    options.baseName = MessageBaseName(w.GetDriveSerialNumber(), stamp);
+    options.baseName = MessageBaseName(w.GetDriveSerialNumber(), stamp, MessageToken());
     options.pageBase = s.config.pageBase;
     const PreparedMessage prepared = prepareMessage(in, options);
     s.inputs = in;
@@ -215,14 +215,18 @@ void frmMAIN::setupPublishing()
             return;
         }
         QString why;
-        if (!addWebVideo(s->prepared, outcome.mp4, outcome.poster, &why)) {
+        if (!addWebVideo(s->prepared, outcome, &why)) {
+            for (const QString &path : std::as_const(s->prepared.written))
+                QFile::remove(path);
             publicationStopped(*this, QStringLiteral("Publishing stopped: ") + why);
             return;
         }
-        if (!outcome.mp4) {
+        if (!outcome.mp4)
             s->videoNote = WebVideoStep::failureNote(outcome.error);
+        else if (!outcome.originalCleaned)
+            s->videoNote = WebVideoStep::withheldNote(outcome.originalError);
+        if (!s->videoNote.isEmpty())
             setStatus(s->videoNote);
-        }
         StartUpload();
     });
     if (wodSFTP1) {

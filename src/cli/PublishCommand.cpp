@@ -4,8 +4,8 @@
 #include "cli/Commands.h"
 #include "cli/CommandLine.h"
 
-#include "app/naming/AppLocation.h"
-#include "app/naming/Naming.h"
+#include "message/AppLocation.h"
+#include "message/Naming.h"
 #include "audio/Captions.h"
 #include "platform/Factories.h"
 #include "platform/desktop/QtDesktop.h"
@@ -236,7 +236,8 @@ int runPublishCommand(const QStringList &arguments)
     PrepareOptions options;
     options.appFolder = appFolder;
     options.outFolder = outgoing.path();
-    options.baseName = MessageBaseName(GetDriveSerialNumber(drives, appFolder), MessageTimeStamp(QTime::currentTime()));
+    options.baseName = MessageBaseName(GetDriveSerialNumber(drives, appFolder), MessageTimeStamp(QTime::currentTime()),
+                                      MessageToken());
     options.pageBase = config.pageBase;
     PreparedMessage prepared = prepareMessage(in, options);
     if (!prepared.ok)
@@ -249,7 +250,9 @@ int runPublishCommand(const QStringList &arguments)
     QString address = pageAddress(config.pageBase, prepared.pageName);
     const bool progress = ::isatty(STDERR_FILENO);
     QString videoNote;
-    if (!prepared.videoCopy.isEmpty() && !parser.isSet(noConvert)) {
+    if (!prepared.videoCopy.isEmpty()) {
+        // Without conversion the original is still rewritten without its metadata.
+        const bool convert = !parser.isSet(noConvert);
         // The conversion runs before the upload; a signal during it cancels it and the
         // outgoing folder goes as it would during the upload.
         std::unique_ptr<VideoConverter> converter = makeVideoConverter();
@@ -268,7 +271,8 @@ int runPublishCommand(const QStringList &arguments)
             outcome = o;
             QCoreApplication::exit(0);
         });
-        step.start(converter.get(), prepared.videoCopy, prepared.webVideoPath, prepared.posterPath);
+        step.start(converter.get(), prepared.videoCopy, convert ? prepared.webVideoPath : QString(),
+                   convert ? prepared.posterPath : QString());
         if (step.isRunning())
             app.exec();
         if (progress)
@@ -279,12 +283,14 @@ int runPublishCommand(const QStringList &arguments)
             return 128 + int(g_signalled ? g_signalled : SIGINT);
         }
         QString why;
-        if (!addWebVideo(prepared, outcome.mp4, outcome.poster, &why))
+        if (!addWebVideo(prepared, outcome, &why))
             return fail(why);
-        if (!outcome.mp4) {
+        if (!outcome.mp4 && convert)
             videoNote = WebVideoStep::failureNote(outcome.error);
+        else if (!outcome.originalCleaned)
+            videoNote = WebVideoStep::withheldNote(outcome.originalError);
+        if (!videoNote.isEmpty())
             line.warn(videoNote);
-        }
     }
     int exitCode = 1;
     PublishRun run;

@@ -2,7 +2,7 @@
 // The optional things a message page may carry besides voice and picture: a text
 // message, a web link, a background sound and one video. Choosing one only records
 // the answer in the message draft; page generation copies and checks later.
-#include "app/model/MessageDraft.h"
+#include "message/MessageDraft.h"
 
 #include <QString>
 #include <QVector>

@@ -3,7 +3,7 @@
 #include "BrowseLists.h"
 #include "OptionalElements.h"
 #include "PictureBrowsing.h"
-#include "app/model/MessageDraft.h"
+#include "message/MessageDraft.h"
 #include "frmFScreen.h"
 
 #include <QDir>

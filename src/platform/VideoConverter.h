@@ -12,6 +12,10 @@ struct VideoConversionResult
     bool converted = false;     // the MP4 was written whole
     bool posterWritten = false;
     bool cancelled = false;
+    // The source was rewritten in place without its metadata; when false, originalError
+    // says why and the source is as it was.
+    bool originalCleaned = false;
+    QString originalError;
     // When not converted and not cancelled: why, in a few plain words for the status
     // line ("it holds no video stream", "the file is damaged").
     QString error;
@@ -26,7 +30,9 @@ public:
 
     // Starts converting source into mp4Path and posterPath; finished reports the outcome,
     // progress a few times a second before it. Neither output is left half written: a
-    // failed or cancelled conversion removes what it began.
+    // failed or cancelled conversion removes what it began. Source is a copy of the
+    // person's video that is first rewritten in place without its metadata; with an empty
+    // mp4Path that is all that is done.
     virtual void start(const QString &source, const QString &mp4Path, const QString &posterPath) = 0;
     // Stops a running conversion; finished follows within a second with cancelled set.
     virtual void cancel() = 0;

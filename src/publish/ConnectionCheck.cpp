@@ -5,9 +5,26 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QRegularExpression>
 #include <QUrl>
 
 namespace parlivo {
+
+namespace {
+// Enough of a listing to know it for one; more is never read.
+constexpr qsizetype PageStartLimit = 64 * 1024;
+} // namespace
+
+bool looksLikeFolderListing(const QByteArray &page)
+{
+    // The titles and headings of the usual web servers' listings: "Index of /..." (nginx,
+    // Apache, lighttpd, LiteSpeed), "Directory listing for /..." (small development
+    // servers), "[To Parent Directory]" (IIS).
+    static const QRegularExpression listing(
+        QStringLiteral("<(title|h1)[^>]*>\\s*(Index of|Directory listing for)\\s+/|\\[To Parent Directory\\]"),
+        QRegularExpression::CaseInsensitiveOption);
+    return listing.match(QString::fromUtf8(page.left(PageStartLimit))).hasMatch();
+}
 
 ConnectionCheck::ConnectionCheck(QObject *parent) : QObject(parent) {}
 
@@ -161,6 +178,12 @@ void ConnectionCheck::checkPage()
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     QNetworkReply *reply = m_network->get(request);
     m_reply = reply;
+    m_pageStart.clear();
+    connect(reply, &QNetworkReply::readyRead, this, [this, reply] {
+        m_pageStart += reply->read(PageStartLimit - m_pageStart.size());
+        if (m_pageStart.size() >= PageStartLimit)
+            reply->abort();   // enough to judge; a huge or endless page is not read on
+    });
     connect(reply, &QNetworkReply::finished, this, [this, reply] {
         reply->deleteLater();
         if (m_reply != reply)
@@ -171,6 +194,16 @@ void ConnectionCheck::checkPage()
         // what matters is that a web server answers there.
         if (status > 0 && status < 500) {
             pass(Step::Page, QStringLiteral("HTTP %1").arg(status));
+            if (status == 200 && looksLikeFolderListing(m_pageStart)) {
+                const QString warning =
+                    QStringLiteral("WARNING: the web server lists the files of %1 to anyone who opens that address, "
+                                   "so every message you publish can be found there. Put an index page of your own in "
+                                   "the remote folder (an empty index.html will do), or switch the folder listing "
+                                   "(directory index) off in your host's settings.")
+                        .arg(m_config.pageBase);
+                m_lines << warning;
+                Q_EMIT line(warning);
+            }
             end(true);
             return;
         }

@@ -1,7 +1,8 @@
 #pragma once
 // Tries the publishing settings step by step without publishing anything: connect, check the
 // server's host key, log in, make and remove a file in the remote folder, ask the web server
-// for the page address. One line per step; the first failure ends the check.
+// for the page address. One line per step; the first failure ends the check. A web folder
+// that lists its files is reported with a warning that does not fail the check.
 #include "PublishConfig.h"
 
 #include <QObject>
@@ -14,6 +15,10 @@ class QNetworkReply;
 namespace parlivo {
 
 class SftpClient;
+
+// True when a page is a web server's generated listing of a folder (a directory index):
+// it would hand every published message to anyone who opens the folder's address.
+bool looksLikeFolderListing(const QByteArray &page);
 
 class ConnectionCheck : public QObject
 {
@@ -59,6 +64,7 @@ private:
     QString m_passphrase;
     QNetworkAccessManager *m_network = nullptr;
     QPointer<QNetworkReply> m_reply;
+    QByteArray m_pageStart;   // the first bytes of the folder's page, enough to tell a listing
     QList<QMetaObject::Connection> m_connections;
 };
 

@@ -1,15 +1,16 @@
 #include "MessageFiles.h"
 
+#include "CleanCopy.h"
 #include "ContentCheck.h"
 
-#include "app/naming/Naming.h"
+#include "message/Naming.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
-#include <tuple>
+#include <vector>
 
 namespace parlivo {
 
@@ -111,7 +112,7 @@ PreparedMessage prepareMessage(const MessageInputs &in, const PrepareOptions &o)
 
     const QString audioCopy = folder + o.baseName + QStringLiteral(".mp3");
     if (in.i_recorded) {
-        if (!copyOver(in.audioSource, audioCopy, &why))
+        if (!writeCleanMp3(in.audioSource, audioCopy, &why))
             return fail(QStringLiteral("The audio message"), in.audioSource, why);
         r.written << audioCopy;
         values.hasAudio = true;
@@ -140,15 +141,16 @@ PreparedMessage prepareMessage(const MessageInputs &in, const PrepareOptions &o)
 
     const QString pictureCopy = folder + o.baseName + QStringLiteral(".gif");
     const QString pictureSource = in.wants_picture ? in.my_picture : o.appFolder + QStringLiteral("/HTML/Rabbit.gif");
-    if (!copyOver(pictureSource, pictureCopy, &why))
-        return fail(QStringLiteral("The picture"), pictureSource, why);
+    const CleanPicture picture = writeCleanPicture(pictureSource, pictureCopy);
+    if (!picture.ok)
+        return fail(QStringLiteral("The picture"), pictureSource, picture.error);
     r.written << pictureCopy;
     r.pictureName = GetFileName(pictureCopy) + QStringLiteral(".gif");
     values.pictureName = r.pictureName;
 
     if (in.wants_backsound) {
         const QString copy = folder + o.baseName + QStringLiteral(".wav");
-        if (!copyOver(in.my_background_wav, copy, &why))
+        if (!writeCleanWav(in.my_background_wav, copy, &why))
             return fail(QStringLiteral("The background sound"), in.my_background_wav, why);
         r.written << copy;
         values.hasBackgroundSound = true;
@@ -196,15 +198,31 @@ PreparedMessage prepareMessage(const MessageInputs &in, const PrepareOptions &o)
     return r;
 }
 
-bool addWebVideo(PreparedMessage &m, bool mp4, bool poster, QString *error)
+bool addWebVideo(PreparedMessage &m, const WebVideoOutcome &video, QString *error)
 {
     if (m.videoCopy.isEmpty())
         return true;
-    m.values.hasWebVideo = mp4;
+    const bool sharesTheName = m.videoCopy == m.webVideoPath;   // an MP4 original
+    m.originalCleaned = video.originalCleaned;
+    if (!video.originalCleaned) {
+        if (!video.mp4) {
+            if (error)
+                *error = QStringLiteral("The video could not be copied without its hidden details (%1), so it cannot "
+                                        "go out. Nothing was uploaded.")
+                             .arg(video.originalError);
+            return false;
+        }
+        if (!sharesTheName) {
+            QFile::remove(m.videoCopy);
+            m.written.removeAll(m.videoCopy);
+        }
+        m.values.originalVideoWithheld = true;
+    }
+    m.values.hasWebVideo = video.mp4;
     m.values.webVideoName = QFileInfo(m.webVideoPath).fileName();
-    m.values.hasPoster = poster;
+    m.values.hasPoster = video.poster;
     m.values.posterName = QFileInfo(m.posterPath).fileName();
-    for (const auto &[made, path] : {std::pair{mp4, m.webVideoPath}, std::pair{poster, m.posterPath}}) {
+    for (const auto &[made, path] : {std::pair{video.mp4, m.webVideoPath}, std::pair{video.poster, m.posterPath}}) {
         if (made && !m.written.contains(path))
             m.written << path;
     }
@@ -217,42 +235,52 @@ bool addWebVideo(PreparedMessage &m, bool mp4, bool poster, QString *error)
 PreparedMessage prepareAgain(PreparedMessage &old, const MessageInputs &in, const PrepareOptions &options)
 {
     const QString temp = QFileInfo(options.outFolder + QLatin1Char('/')).absolutePath() + QStringLiteral("/.moving-");
-    // The converted files are set aside first: an MP4 original shares its name with them.
-    QStringList kept;
-    for (const auto &[made, path] : {std::pair{old.values.hasWebVideo, old.webVideoPath}, std::pair{old.values.hasPoster, old.posterPath}}) {
-        if (!made)
+    // What was made from the video moves along: its clean copy first, then the converted
+    // files (an MP4 original shares its name with them). A fresh copy of the person's file
+    // would carry its metadata again.
+    const bool cleaned = old.originalCleaned && !old.videoCopy.isEmpty();
+    struct Kept { bool made; QString from, aside; };
+    std::vector<Kept> kept{{cleaned, old.videoCopy, {}},
+                           {old.values.hasWebVideo, old.webVideoPath, {}},
+                           {old.values.hasPoster, old.posterPath, {}}};
+    for (Kept &k : kept) {
+        if (!k.made || !QFileInfo::exists(k.from))
             continue;
-        const QString aside = temp + QFileInfo(path).fileName();
-        QFile::remove(aside);
-        kept << (QFile::rename(path, aside) ? aside : QString());
+        k.aside = temp + QString::number(&k - kept.data()) + QLatin1Char('-') + QFileInfo(k.from).fileName();
+        QFile::remove(k.aside);
+        if (!QFile::rename(k.from, k.aside))
+            k.aside.clear();
     }
     for (const QString &path : std::as_const(old.written))
         QFile::remove(path);
     PreparedMessage r = prepareMessage(in, options);
-    bool mp4 = false, poster = false;
-    int i = 0;
-    for (const auto &[made, target, flag] :
-         {std::tuple{old.values.hasWebVideo, r.webVideoPath, &mp4}, std::tuple{old.values.hasPoster, r.posterPath, &poster}}) {
-        if (!made)
+    const QString targets[] = {r.videoCopy, r.webVideoPath, r.posterPath};
+    bool moved[3] = {false, false, false};
+    for (size_t i = 0; i < kept.size(); ++i) {
+        if (kept[i].aside.isEmpty())
             continue;
-        const QString aside = kept.value(i++);
-        if (aside.isEmpty())
-            continue;
-        if (!r.ok || target.isEmpty()) {
-            QFile::remove(aside);
+        if (!r.ok || targets[i].isEmpty()) {
+            QFile::remove(kept[i].aside);
             continue;
         }
-        QFile::remove(target);
-        *flag = QFile::rename(aside, target);
+        QFile::remove(targets[i]);
+        moved[i] = QFile::rename(kept[i].aside, targets[i]);
     }
-    if (r.ok && (mp4 || poster)) {
+    const bool videoStepRan = old.originalCleaned || old.values.originalVideoWithheld || old.values.hasWebVideo
+                              || old.values.hasPoster;
+    if (r.ok && !r.videoCopy.isEmpty() && videoStepRan) {
+        WebVideoOutcome video;
+        video.originalCleaned = moved[0];
+        video.originalError = QStringLiteral("it could not be moved to its new name");
+        video.mp4 = moved[1];
+        video.poster = moved[2];
         QString why;
-        if (!addWebVideo(r, mp4, poster, &why)) {
+        if (!addWebVideo(r, video, &why)) {
             for (const QString &path : std::as_const(r.written))
                 QFile::remove(path);
             r.written.clear();
             r.ok = false;
-            r.error = why + QStringLiteral(" Nothing was uploaded.");
+            r.error = why.endsWith(QLatin1String("Nothing was uploaded.")) ? why : why + QStringLiteral(" Nothing was uploaded.");
         }
     }
     return r;

@@ -2,6 +2,7 @@
 // Lays out one message for publishing: every file is copied into the outgoing folder
 // under one base name and the page is written from the variant's template.
 #include "PageGenerator.h"
+#include "WebVideoStep.h"
 
 #include <QString>
 #include <QStringList>
@@ -40,6 +41,9 @@ struct PreparedMessage
     // The video's copy in the outgoing folder ("" without video), and where its copy for
     // the web and its poster go (MessageBaseName + ".mp4" and ".jpg").
     QString videoCopy, webVideoPath, posterPath;
+    // The video's copy was rewritten without its metadata (see WebVideoStep); until it is,
+    // the copy must not go out.
+    bool originalCleaned = false;
     // What the page was written from, to write it again once the video is converted
     // (values.hasWebVideo and values.hasPoster say which of the two were made).
     PageValues values;
@@ -60,8 +64,10 @@ struct PrepareOptions
 PreparedMessage prepareMessage(const MessageInputs &in, const PrepareOptions &options);
 
 // Writes the page again naming the converted copy and the poster that were made (each is
-// counted among the written files). False with `error` when the page cannot be written.
-bool addWebVideo(PreparedMessage &message, bool mp4, bool poster, QString *error);
+// counted among the written files). An original that kept its metadata is withdrawn and the
+// page plays the converted copy alone. False with `error` when the page cannot be written,
+// or when the video could neither be cleaned nor converted (nothing of it could go out).
+bool addWebVideo(PreparedMessage &message, const WebVideoOutcome &video, QString *error);
 
 // Lays the message out again under another name after the server had the first one taken:
 // the old files go, the converted video and poster move along with it.

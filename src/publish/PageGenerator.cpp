@@ -133,7 +133,7 @@ QVector<Replacement> replacementsFor(const PageValues &v, ReplacementOrder order
         r.push_back({ph(Placeholder::Audio), escapeHtml(v.audioName), {}});
     r.push_back({ph(Placeholder::TextMessage), text, preview});
     if (v.hasVideo) {
-        r.push_back({ph(Placeholder::Video), escapeHtml(v.videoName), {}});
+        r.push_back({ph(Placeholder::Video), escapeHtml(v.videoName), {}, v.originalVideoWithheld});
         r.push_back({ph(Placeholder::WebVideo), escapeHtml(v.webVideoName), {}, !v.hasWebVideo});
         r.push_back({ph(Placeholder::Poster), escapeHtml(v.posterName), {}, !v.hasPoster});
     }

@@ -67,6 +67,8 @@ struct PageValues
     QString textMessage;      // as typed; escaped when inserted
     bool hasVideo = false;
     QString videoName;
+    // The original could not be copied without its metadata: lines naming it are left out.
+    bool originalVideoWithheld = false;
     QString pageBase;         // "http://host/"
     bool hasCaptions = false;
     QString captionsName;

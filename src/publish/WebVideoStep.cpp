@@ -27,6 +27,14 @@ QString WebVideoStep::failureNote(const QString &error)
         .arg(why.endsWith(QLatin1Char('.')) ? why.chopped(1) : why);
 }
 
+QString WebVideoStep::withheldNote(const QString &error)
+{
+    const QString why = error.trimmed().isEmpty() ? QStringLiteral("no reason was given") : error.trimmed();
+    return QStringLiteral("The original video could not be copied without its hidden details (%1), so only its "
+                          "copy for the web is published.")
+        .arg(why.endsWith(QLatin1Char('.')) ? why.chopped(1) : why);
+}
+
 void WebVideoStep::start(VideoConverter *converter, const QString &original, const QString &mp4Path,
                          const QString &posterPath)
 {
@@ -36,7 +44,7 @@ void WebVideoStep::start(VideoConverter *converter, const QString &original, con
     m_mp4 = mp4Path;
     m_poster = posterPath;
     m_target = mp4Path;
-    if (QFileInfo(original).absoluteFilePath() == QFileInfo(mp4Path).absoluteFilePath()) {
+    if (!mp4Path.isEmpty() && QFileInfo(original).absoluteFilePath() == QFileInfo(mp4Path).absoluteFilePath()) {
         // The original keeps its place until a whole replacement exists.
         const QFileInfo at(mp4Path);
         m_target = at.absolutePath() + QStringLiteral("/.converting-") + at.fileName();
@@ -71,6 +79,8 @@ void WebVideoStep::done(const VideoConversionResult &result)
         m_converter->disconnect(this);
     WebVideoOutcome outcome;
     outcome.cancelled = result.cancelled;
+    outcome.originalCleaned = result.originalCleaned && !result.cancelled;
+    outcome.originalError = result.originalError;
     outcome.poster = result.posterWritten && !result.cancelled && QFileInfo::exists(m_poster);
     outcome.mp4 = result.converted && !result.cancelled && QFileInfo::exists(m_target);
     if (outcome.mp4 && m_target != m_mp4) {
@@ -78,10 +88,10 @@ void WebVideoStep::done(const VideoConversionResult &result)
         outcome.mp4 = QFile::rename(m_target, m_mp4);
         if (!outcome.mp4)
             outcome.error = QStringLiteral("the converted copy could not take the original's place");
-    } else if (!outcome.mp4 && !outcome.cancelled) {
+    } else if (!outcome.mp4 && !outcome.cancelled && !m_mp4.isEmpty()) {
         outcome.error = result.error.isEmpty() ? QStringLiteral("the conversion did not complete") : result.error;
     }
-    if (!outcome.mp4)
+    if (!outcome.mp4 && !m_target.isEmpty())
         QFile::remove(m_target);   // nothing half written goes out; an MP4 original stays
     if (outcome.cancelled && QFileInfo::exists(m_poster))
         QFile::remove(m_poster);

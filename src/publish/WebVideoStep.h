@@ -17,6 +17,10 @@ struct WebVideoOutcome
     bool poster = false;
     bool cancelled = false;
     QString error;          // why it could not be converted ("" when converted or cancelled)
+    // The original was rewritten without its metadata. When it could not be, it must not
+    // go out: originalError says why.
+    bool originalCleaned = false;
+    QString originalError;
 };
 
 class WebVideoStep : public QObject
@@ -26,9 +30,11 @@ public:
     using QObject::QObject;
     ~WebVideoStep() override;
 
-    // Converts original into mp4Path and posterPath. When they are the same file (an MP4
-    // original) the copy is made beside it and replaces it only when it is whole. A missing
-    // converter ends the step at once as a failure; finished() may come from inside start().
+    // Rewrites original (a copy of the person's video) without its metadata and converts it
+    // into mp4Path and posterPath; with an empty mp4Path it is only rewritten. When original
+    // and mp4Path are the same file (an MP4 original) the copy is made beside it and replaces
+    // it only when it is whole. A missing converter ends the step at once as a failure;
+    // finished() may come from inside start().
     void start(VideoConverter *converter, const QString &original, const QString &mp4Path,
                const QString &posterPath);
     void cancel();
@@ -38,6 +44,7 @@ public:
     static QString progressText(int percent);
     // For the status line and the closing line after a failure.
     static QString failureNote(const QString &error);
+    static QString withheldNote(const QString &error);
 
 Q_SIGNALS:
     void progress(int percent);

@@ -1,5 +1,5 @@
 #include "app/instance/SingleInstance.h"
-#include "app/naming/AppLocation.h"
+#include "message/AppLocation.h"
 
 #include <QDir>
 #include <QFile>

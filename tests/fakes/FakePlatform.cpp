@@ -1,6 +1,6 @@
 #include "FakePlatform.h"
 
-#include "app/model/MessageDraft.h"
+#include "message/MessageDraft.h"
 
 #include <QDir>
 #include <QFile>

@@ -228,6 +228,20 @@ protected:
     }
 };
 
+// A web folder that lists its files hands every message to anyone: said, without failing.
+TEST_F(CheckCommand, WarnsOfAFolderThatListsItsFilesAndStillPasses)
+{
+    const Run listed = check(settings("page_base = " + server.pageBase.toLatin1() + "listing/\n"));
+    EXPECT_EQ(listed.exitCode, 0) << listed.lines.join('\n').toStdString();
+    ASSERT_EQ(listed.lines.size(), 7) << listed.lines.join('\n').toStdString();
+    EXPECT_TRUE(listed.lines[5].contains(" ... OK (HTTP 200)"));
+    EXPECT_TRUE(listed.lines[6].startsWith("WARNING: the web server lists the files of")) << listed.lines[6].toStdString();
+    EXPECT_TRUE(listed.lines[6].contains("index.html"));
+
+    const Run closed = check(settings());
+    EXPECT_EQ(closed.lines.filter("WARNING").size(), 0) << closed.lines.join('\n').toStdString();
+}
+
 TEST_F(CheckCommand, PassesEveryStepOrStopsAtTheFirstThatFailsSayingWhy)
 {
     const Run ok = check(settings());

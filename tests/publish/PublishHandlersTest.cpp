@@ -2,13 +2,14 @@
 // client's notifications are driven by hand, and the page check talks to a tiny local
 // web server so both of its outcomes can be seen.
 #include "app/dialogs/frmError.h"
-#include "app/model/MessageDraft.h"
+#include "message/MessageDraft.h"
 #include "platform/VideoConverter.h"
 #include "fakes/FakePlatform.h"
 #include "fakes/MediaSamples.h"
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -180,7 +181,8 @@ TEST_F(Publishing, ASuccessfulPublicationEndsReadyForTheLinkStep)
     EXPECT_EQ(w->status(), "Connecting to server...");
 
     // One base name for every file; the picture keeps ".gif" whatever it was.
-    const QString base = "PVD82_1234567890_" + w->draft.my_page.mid(17, 8);
+    const QString base = w->draft.my_page.chopped(4);
+    EXPECT_TRUE(QRegularExpression("^PVD82_1234567890_\\d\\d_\\d\\d_\\d\\d_[a-z2-7]{16}$").match(base).hasMatch()) << base.toStdString();
     EXPECT_EQ(w->draft.my_page, base + ".htm");
     EXPECT_EQ(quillboxFiles(), (QStringList{base + ".gif", base + ".htm", base + ".mov", base + ".mp3", base + ".wav"}));
     QFile pic(quillbox() + base + ".gif");
@@ -554,6 +556,7 @@ TEST_F(Publishing, TheVideoIsPreparedForTheWebBeforeTheUploadAndAFailureOnlyCost
         }
         VideoConversionResult failed;
         failed.error = "the file is damaged";
+        failed.originalCleaned = true;
         Q_EMIT converter->finished(failed);
         EXPECT_TRUE(w->status().startsWith("The video could not be converted for the web (the file is damaged)"));
         ASSERT_TRUE(sftp().calls.contains("connect"));

@@ -42,7 +42,7 @@ public:
         p.write("jpeg");
         p.close();
         VideoConversionResult r;
-        r.converted = r.posterWritten = true;
+        r.converted = r.posterWritten = r.originalCleaned = true;
         emit finished(r);
     }
     void fail(const QString &why)
@@ -50,6 +50,7 @@ public:
         QFile::remove(mp4);
         VideoConversionResult r;
         r.error = why;
+        r.originalCleaned = true;
         emit finished(r);
     }
     QString source, mp4, poster;
@@ -116,7 +117,7 @@ TEST(WebVideo, AConvertedVideoLeadsThePageAndAnMp4OriginalIsReplacedWhole)
         ASSERT_TRUE(done);
         EXPECT_TRUE(outcome.mp4 && outcome.poster && !outcome.cancelled);
         EXPECT_EQ(readAll(l.message.webVideoPath), "web copy");
-        ASSERT_TRUE(addWebVideo(l.message, outcome.mp4, outcome.poster, nullptr));
+        ASSERT_TRUE(addWebVideo(l.message, outcome, nullptr));
         const QString page = l.page();
         const qsizetype web = page.indexOf("<source src=\"PVD82_1_2.mp4\" type=\"video/mp4\">");
         const qsizetype orig = page.indexOf(QStringLiteral("<source src=\"PVD82_1_2%1\">").arg(ext));
@@ -130,6 +131,32 @@ TEST(WebVideo, AConvertedVideoLeadsThePageAndAnMp4OriginalIsReplacedWhole)
         EXPECT_TRUE(l.message.written.contains(l.message.posterPath));
         EXPECT_FALSE(QDir(l.dir.path() + "/out").entryList(QDir::Files | QDir::Hidden).join(' ').contains("converting"));
     }
+}
+
+// An original that could not be rewritten without its metadata stays home: the page plays
+// the converted copy alone, and without one nothing of the video can go out.
+TEST(WebVideo, AnOriginalThatKeepsItsMetadataNeverGoesOut)
+{
+    Layout l("AVI", ".avi");
+    ASSERT_TRUE(l.message.ok);
+    QFile web(l.message.webVideoPath);
+    ASSERT_TRUE(web.open(QIODevice::WriteOnly));
+    web.close();
+    WebVideoOutcome outcome;
+    outcome.mp4 = true;
+    outcome.originalError = "the file is damaged";
+    ASSERT_TRUE(addWebVideo(l.message, outcome, nullptr));
+    const QString page = l.page();
+    EXPECT_FALSE(page.contains(".avi")) << page.toStdString();
+    EXPECT_TRUE(page.contains("<source src=\"PVD82_1_2.mp4\" type=\"video/mp4\">"));
+    EXPECT_FALSE(QFile::exists(l.message.videoCopy));
+    EXPECT_FALSE(l.message.written.contains(l.message.videoCopy));
+
+    Layout none("AVI", ".avi");
+    outcome.mp4 = false;
+    QString why;
+    EXPECT_FALSE(addWebVideo(none.message, outcome, &why));
+    EXPECT_TRUE(why.contains("could not be copied without its hidden details (the file is damaged)")) << why.toStdString();
 }
 
 TEST(WebVideo, AFailedOrCancelledConversionLeavesTheOriginalAndNoDeadParts)
@@ -153,7 +180,9 @@ TEST(WebVideo, AFailedOrCancelledConversionLeavesTheOriginalAndNoDeadParts)
         EXPECT_EQ(outcome.error, cancel ? "" : "the file is damaged");
         EXPECT_FALSE(QFile::exists(l.message.webVideoPath));
         EXPECT_TRUE(QFile::exists(l.message.videoCopy));
-        ASSERT_TRUE(addWebVideo(l.message, outcome.mp4, outcome.poster, nullptr));
+        if (cancel)
+            continue;   // a cancelled publication goes no further
+        ASSERT_TRUE(addWebVideo(l.message, outcome, nullptr));
         const QString page = l.page();
         EXPECT_FALSE(page.contains(".mp4") || page.contains(".jpg") || page.contains("og:video"));
         EXPECT_FALSE(page.contains("MY_WEB_VIDEO") || page.contains("MY_POSTER"));

@@ -12,9 +12,11 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <vector>
 
 namespace parlivo::video {
 
@@ -306,6 +308,8 @@ private:
               "the MP4 cannot be made");
         m_out.reset(ctx);
         ctx->interrupt_callback = m_in->interrupt_callback;
+        // No "encoder" tag: the copy says nothing of how or where it was made.
+        ctx->flags |= AVFMT_FLAG_BITEXACT;
     }
 
     void writeHeader()
@@ -671,6 +675,105 @@ ConversionOutcome convertForWeb(const std::string &source, const std::string &mp
 {
     av_log_set_level(AV_LOG_ERROR);
     return Converter(source, mp4Path, posterPath, cancel, progress).run();
+}
+
+namespace {
+
+// The muxer for a published original's extension. MPEG-2 video goes into a VOB-style
+// program stream, as DVD-made .mpg and .mpeg files hold it.
+const AVOutputFormat *muxerFor(std::string extension, const AVFormatContext *in)
+{
+    std::transform(extension.begin(), extension.end(), extension.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    if (extension == ".mpg" || extension == ".mpeg") {
+        for (unsigned i = 0; i < in->nb_streams; ++i) {
+            if (in->streams[i]->codecpar->codec_id == AV_CODEC_ID_MPEG2VIDEO)
+                return av_guess_format("vob", nullptr, nullptr);
+        }
+        return av_guess_format("mpeg", nullptr, nullptr);
+    }
+    const std::string name = "x" + extension;
+    return av_guess_format(nullptr, name.c_str(), nullptr);
+}
+
+} // namespace
+
+CleanOutcome remuxWithoutMetadata(const std::string &source, const std::string &target,
+                                  const std::string &extension, const std::atomic<bool> &cancel)
+{
+    av_log_set_level(AV_LOG_ERROR);
+    CleanOutcome out;
+    try {
+        AVFormatContext *ctx = avformat_alloc_context();
+        ctx->interrupt_callback.callback = interruptCallback;
+        ctx->interrupt_callback.opaque = const_cast<std::atomic<bool> *>(&cancel);
+        int rc = avformat_open_input(&ctx, source.c_str(), nullptr, nullptr);
+        if (rc < 0)
+            throw Failure{rc == AVERROR(ENOENT) || rc == AVERROR(EACCES) ? "the file cannot be opened" : Damaged};
+        InputPtr in(ctx);
+        if (avformat_find_stream_info(ctx, nullptr) < 0)
+            throw Failure{Damaged};
+        const AVOutputFormat *format = muxerFor(extension, ctx);
+        if (!format)
+            throw Failure{"its format cannot be written"};
+        AVFormatContext *octx = nullptr;
+        check(avformat_alloc_output_context2(&octx, format, nullptr, target.c_str()), "it cannot be written again");
+        OutputPtr output(octx);
+        octx->interrupt_callback = ctx->interrupt_callback;
+        octx->flags |= AVFMT_FLAG_BITEXACT;
+        std::vector<int> map(ctx->nb_streams, -1);
+        for (unsigned i = 0; i < ctx->nb_streams; ++i) {
+            const AVStream *is = ctx->streams[i];
+            const AVMediaType type = is->codecpar->codec_type;
+            if ((type != AVMEDIA_TYPE_VIDEO && type != AVMEDIA_TYPE_AUDIO) || (is->disposition & AV_DISPOSITION_ATTACHED_PIC))
+                continue;
+            AVStream *os = avformat_new_stream(octx, nullptr);
+            check(avcodec_parameters_copy(os->codecpar, is->codecpar), "it cannot be written again");
+            // The container's own tag for the codec, as a fresh file of this type would carry.
+            os->codecpar->codec_tag = 0;
+            os->time_base = is->time_base;
+            os->avg_frame_rate = is->avg_frame_rate;
+            os->r_frame_rate = is->r_frame_rate;
+            os->sample_aspect_ratio = is->sample_aspect_ratio;
+            map[i] = os->index;
+        }
+        if (octx->nb_streams == 0)
+            throw Failure{NoVideo};
+        check(avio_open2(&octx->pb, target.c_str(), AVIO_FLAG_WRITE, &octx->interrupt_callback, nullptr),
+              "it cannot be written again");
+        check(avformat_write_header(octx, nullptr), "its streams cannot be written again in their format");
+        PacketPtr pkt = newPacket();
+        for (;;) {
+            if (cancel.load())
+                throw Cancelled{};
+            rc = av_read_frame(ctx, pkt.get());
+            if (rc < 0)
+                break;   // the end, or a damaged tail: what was read is kept
+            const int si = pkt->stream_index;
+            if (si < 0 || si >= int(map.size()) || map[si] < 0) {
+                av_packet_unref(pkt.get());
+                continue;
+            }
+            av_packet_rescale_ts(pkt.get(), ctx->streams[si]->time_base, octx->streams[map[si]]->time_base);
+            pkt->stream_index = map[si];
+            pkt->pos = -1;
+            // A packet the muxer refuses (a timestamp out of order in a damaged file) is
+            // left out rather than ending the copy.
+            av_interleaved_write_frame(octx, pkt.get());
+        }
+        if (cancel.load())
+            throw Cancelled{};
+        check(av_write_trailer(octx), "it cannot be written again");
+        check(avio_closep(&octx->pb), "it cannot be written again");
+        out.cleaned = true;
+    } catch (const Cancelled &) {
+        out.cancelled = true;
+    } catch (const Failure &f) {
+        out.cancelled = cancel.load();
+        out.error = f.reason;
+    }
+    if (!out.cleaned)
+        std::remove(target.c_str());
+    return out;
 }
 
 } // namespace parlivo::video

@@ -23,4 +23,18 @@ ConversionOutcome convertForWeb(const std::string &source, const std::string &mp
                                 const std::string &posterPath, const std::atomic<bool> &cancel,
                                 const std::function<void(int)> &progress);
 
+struct CleanOutcome
+{
+    bool cleaned = false;
+    bool cancelled = false;
+    std::string error;
+};
+
+// Copies the video and sound streams of source into target, packets as they are, in the
+// container that target's extension names (".avi", ".mov", ...), and nothing else: no
+// container or stream metadata (place, creation time, device, encoder), no chapters, no
+// attached pictures or data tracks.
+CleanOutcome remuxWithoutMetadata(const std::string &source, const std::string &target,
+                                  const std::string &extension, const std::atomic<bool> &cancel);
+
 } // namespace parlivo::video

@@ -42,7 +42,20 @@ public:
                         emit progress(percent);
                 }, Qt::QueuedConnection);
             };
-            video::ConversionOutcome outcome = video::convertForWeb(src, mp4Tmp, posterTmp, *cancel, report);
+            // The original goes out too: it loses its metadata first, in place, so that the
+            // converted copy is made from what is published.
+            const std::string cleanTmp = tempName(src);
+            const video::CleanOutcome cleaning = video::remuxWithoutMetadata(
+                src, cleanTmp, std::filesystem::path(src).extension().string(), *cancel);
+            std::error_code cleanError;
+            if (cleaning.cleaned)
+                std::filesystem::rename(cleanTmp, src, cleanError);
+            std::filesystem::remove(cleanTmp, cleanError);
+            video::ConversionOutcome outcome;
+            if (!mp4.empty())
+                outcome = video::convertForWeb(src, mp4Tmp, posterTmp, *cancel, report);
+            else
+                outcome.cancelled = cleaning.cancelled;
             if (cancel->load()) {
                 outcome.converted = false;
                 outcome.cancelled = true;
@@ -62,14 +75,19 @@ public:
             } else {
                 outcome.posterWritten = false;
             }
-            std::filesystem::remove(mp4Tmp, ec);
-            std::filesystem::remove(posterTmp, ec);
+            if (!mp4Tmp.empty())
+                std::filesystem::remove(mp4Tmp, ec);
+            if (!posterTmp.empty())
+                std::filesystem::remove(posterTmp, ec);
 
             VideoConversionResult result;
+            result.originalCleaned = cleaning.cleaned && !cleanError;
+            if (!result.originalCleaned)
+                result.originalError = QString::fromStdString(cleaning.error.empty() ? "it cannot be rewritten" : cleaning.error);
             result.converted = outcome.converted;
             result.posterWritten = outcome.posterWritten;
             result.cancelled = outcome.cancelled;
-            if (!outcome.converted && !outcome.cancelled)
+            if (!outcome.converted && !outcome.cancelled && !mp4.empty())
                 result.error = QString::fromStdString(outcome.error.empty() ? "it cannot be converted" : outcome.error);
             QMetaObject::invokeMethod(this, [this, generation, result] {
                 if (generation == m_generation)
@@ -87,6 +105,8 @@ public:
 private:
     static std::string tempName(const std::string &path)
     {
+        if (path.empty())
+            return {};
         const std::filesystem::path p(path);
         return (p.parent_path() / ("." + p.filename().string() + ".part")).string();
     }

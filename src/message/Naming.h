@@ -1,6 +1,7 @@
 #pragma once
 // How every file of a message is named: the drive serial of the application folder's
-// volume, then the time of day ("hh_mm_ss") at which the name was issued.
+// volume, the time of day ("hh_mm_ss") at which the name was issued and, for published
+// messages, a random token, so that one message's address tells nothing of another's.
 #include <QString>
 #include <QTime>
 
@@ -21,8 +22,13 @@ qint64 GetDriveSerialNumber(DriveInfo &drives, const QString &appFolder, const Q
 // The serial as written in names: decimal digits, or "-1".
 QString DriveSerialText(qint64 serial);
 
-// "PVD82_" + serial + "_" + stamp.
-QString MessageBaseName(qint64 serial, const QString &stamp);
+// Sixteen characters of the lower-case base32 alphabet (a-z, 2-7): 80 bits from the operating
+// system's cryptographic generator, safe in file names and addresses alike.
+QString MessageToken();
+inline constexpr int MessageTokenLength = 16;
+
+// "PVD82_" + serial + "_" + stamp + "_" + token.
+QString MessageBaseName(qint64 serial, const QString &stamp, const QString &token);
 
 // The name a message takes when `baseName` is taken on the server, for the attempt-th time
 // (1, 2, ...): a short suffix after the stamp ("_2", "_3", ...). The stamp stays the true time
