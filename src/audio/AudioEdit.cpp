@@ -233,12 +233,14 @@ void limitPeaks(std::vector<float> &samples, float ceiling, int sampleRate)
             window.pop_front();
         held[size_t(centre)] = needed[size_t(window.front())];
     }
-    std::vector<double> prefix(static_cast<size_t>(n) + 1, 0.0);
-    for (qint64 i = 0; i < n; ++i)
-        prefix[size_t(i) + 1] = prefix[size_t(i)] + held[size_t(i)];
+    double sum = 0;   // of held over [lo, hi), the window around i
+    qint64 lo = 0, hi = 0;
     for (qint64 i = 0; i < n; ++i) {
-        const qint64 lo = qMax<qint64>(0, i - w), hi = qMin(n, i + w + 1);
-        samples[size_t(i)] *= float((prefix[size_t(hi)] - prefix[size_t(lo)]) / double(hi - lo));
+        for (; hi < qMin(n, i + w + 1); ++hi)
+            sum += held[size_t(hi)];
+        for (; lo < i - w; ++lo)
+            sum -= held[size_t(lo)];
+        samples[size_t(i)] *= float(qMin(1.0, sum / double(hi - lo)));
     }
 }
 
