@@ -377,6 +377,10 @@ QString retimedWebVtt(const QString &webVtt, qint64 cutStartMs, qint64 keptMs)
         c.endMs -= cutStartMs;
         if (c.endMs <= 0 || c.startMs >= keptMs)
             continue;
+        // A phrase whose beginning was cut has lost its first words; once most of it is gone,
+        // what remains is the pause after it, and its text would name words no longer heard.
+        if (c.startMs < 0 && c.endMs < (c.endMs - c.startMs) / 2)
+            continue;
         c.startMs = qMax<qint64>(0, c.startMs);
         c.endMs = qMin(keptMs, c.endMs);
         moved.append(c);

@@ -120,15 +120,17 @@ TEST(AudioEdit, AHandTrimKeepsTheSpanAndItsCaptionsMoveWithIt)
     measureFile(out, &ms);
     EXPECT_NEAR(ms, 1500, 30);
 
-    const QString vtt = QStringLiteral("WEBVTT\n\n00:00:00.500 --> 00:00:01.200\nHello there,\n\n"
-                                       "00:00:01.200 --> 00:00:02.000\nhow are you\n\n"
+    const QString vtt = QStringLiteral("WEBVTT\n\n00:00:00.000 --> 00:00:01.100\nGone,\n\n"
+                                       "00:00:01.100 --> 00:00:01.800\nHello there,\n\n"
+                                       "00:00:01.800 --> 00:00:02.400\nhow are you\n\n"
                                        "00:00:02.600 --> 00:00:03.000\ntoday?\n");
     QVector<CaptionCue> cues;
     QString why;
     ASSERT_TRUE(readWebVtt(retimedWebVtt(vtt, r.cutStartMs, r.keptMs).toUtf8(), &cues, &why));
-    ASSERT_EQ(cues.size(), 2);   // the third was spoken after the kept span
-    EXPECT_EQ(cues[0], (CaptionCue{0, 200, QStringLiteral("Hello there,")}));
-    EXPECT_EQ(cues[1], (CaptionCue{200, 1000, QStringLiteral("how are you")}));
+    // The first lost all its words but the pause after them, the last was spoken after the span.
+    ASSERT_EQ(cues.size(), 2);
+    EXPECT_EQ(cues[0], (CaptionCue{100, 800, QStringLiteral("Hello there,")}));
+    EXPECT_EQ(cues[1], (CaptionCue{800, 1400, QStringLiteral("how are you")}));
 }
 
 TEST(AudioEdit, PeaksAreLimitedWithoutTouchingTheRest)

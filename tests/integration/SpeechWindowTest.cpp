@@ -113,20 +113,19 @@ TEST_F(SpeechWindowTest, AHandTrimKeepsTheCaptionsWithTheirWords)
     const DecodedAudio original = decodeAudioFile(w->draft.my_recording);
     ASSERT_TRUE(original.ok());
 
-    // Cut all but the last moment of the first phrase, and a little of the end.
-    const qint64 cut = before[1].startMs - 300, end = qint64(original.seconds() * 1000) - 200;
+    // Cut all but the pause after the first phrase, and a little of the end.
+    const qint64 cut = before[1].startMs - 50, end = qint64(original.seconds() * 1000) - 200;
     QSignalSpy edited(w.get(), &frmMAIN::audioEditFinished);
     w->trimAudio(cut, end);
     ASSERT_TRUE(edited.wait(15000));
     ASSERT_TRUE(readWebVtt(w->draft.my_captions.webVtt.toUtf8(), &after, &why)) << qPrintable(why);
-    ASSERT_EQ(after.size(), before.size());
-    EXPECT_EQ(after[0].startMs, 0);   // what is left of the first phrase
+    ASSERT_EQ(after.size(), before.size() - 1);   // the first phrase is no longer heard
     const DecodedAudio trimmed = decodeAudioFile(w->draft.my_recording);
     ASSERT_TRUE(trimmed.ok());
-    for (int i = 1; i < after.size(); ++i) {
+    for (int i = 0; i < after.size(); ++i) {
         // Each cue starts where the audio its words began with now is.
-        EXPECT_EQ(after[i].text, before[i].text);
-        EXPECT_NEAR(foundAt(original, before[i].startMs, trimmed, after[i].startMs), after[i].startMs, 50)
+        EXPECT_EQ(after[i].text, before[i + 1].text);
+        EXPECT_NEAR(foundAt(original, before[i + 1].startMs, trimmed, after[i].startMs), after[i].startMs, 50)
             << qPrintable(after[i].text);
     }
 }
