@@ -29,6 +29,9 @@ struct LoadedAudio
 LoadedAudio loadAudio(const QString &path)
 {
     LoadedAudio out;
+    out.error = tooLargeToEdit(path);
+    if (!out.error.isEmpty())
+        return out;
     const DecodedAudio decoded = decodeAudioFile(path);
     if (!decoded.ok() || decoded.frames == 0) {
         out.error = decoded.ok() ? QStringLiteral("the audio file holds no sound") : decoded.error;

@@ -5,6 +5,7 @@
 #include "platform/audio/Mp3Encoder.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <array>
@@ -121,6 +122,12 @@ bool writeWavFile(const QString &path, const float *samples, qint64 count, int s
     for (qint64 i = 0; i < count; ++i)
         out[i] = qint16(std::lround(std::clamp(samples[i], -1.0f, 32767.0f / 32768.0f) * 32768.0f));
     return f.write(header) == header.size() && f.write(pcm) == pcm.size();
+}
+
+QString tooLargeToEdit(const QString &path)
+{
+    return QFileInfo(path).size() > LargestEditableBytes ? QStringLiteral("the audio file is too large to edit here")
+                                                         : QString();
 }
 
 double truePeakDb(const std::vector<float> &samples, float from)
@@ -255,9 +262,16 @@ AudioEditResult editAudioFile(const QString &input, const QString &output, const
         }
         return false;
     };
+    r.error = tooLargeToEdit(input);
+    if (!r.ok())
+        return r;
     const DecodedAudio audio = decodeAudioFile(input, cancel);
     if (!audio.ok()) {
         r.error = audio.error;
+        return r;
+    }
+    if (audio.frames * 1000 / audio.sampleRate > LongestEditableMs) {
+        r.error = QStringLiteral("the audio is too long to edit here");
         return r;
     }
     if (audio.frames == 0) {

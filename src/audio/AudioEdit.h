@@ -30,6 +30,12 @@ struct SoundSpan
 };
 SoundSpan findSound(const std::vector<float> &mono, int sampleRate);
 
+// An edit holds the whole audio in memory; a person's file beyond these is refused.
+inline constexpr qint64 LargestEditableBytes = qint64(200) * 1024 * 1024;
+inline constexpr qint64 LongestEditableMs = qint64(30) * 60 * 1000;
+// "" when the file at path is small enough to edit, else why not.
+QString tooLargeToEdit(const QString &path);
+
 struct DecodedAudio;
 // The decoded samples as one channel in -1..1 (channels averaged).
 std::vector<float> monoOf(const DecodedAudio &audio);
