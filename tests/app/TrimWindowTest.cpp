@@ -81,6 +81,9 @@ TEST(TrimWindow, AHandTrimOfAChosenMp3LeavesItAloneAndUndoGoesBackToIt)
 
     QSignalSpy edited(w.get(), &frmMAIN::audioEditFinished);
     QTest::mouseClick(trim->cmdTrim, Qt::LeftButton);
+    w->Button2_Click();   // publishing waits for the trimmed copy
+    EXPECT_EQ(w->status(), QStringLiteral("The audio is still being trimmed: publish again in a moment"));
+    EXPECT_TRUE(fp.messageBox.shown.empty());   // not even the confirmation
     ASSERT_TRUE(edited.wait(10000));
     const QString copy = w->txtRecFilename->text();
     EXPECT_NE(copy, mine);
