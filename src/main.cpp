@@ -1,28 +1,20 @@
 // parlivo: give a short message its voice and publish it as a small web page.
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
+#include "app/DisplayChoice.h"
 #include "app/FirstFrameProbe.h"
 #include "app/RealPlatform.h"
 #include "app/SignalCloser.h"
 #include "app/instance/SingleInstance.h"
+#include "app/instance/WindowReturn.h"
 #include "message/AppLocation.h"
 #include "app/widgets/Style.h"
 #include "app/frmMAIN.h"
+#include "platform/desktop/WindowPlacement.h"
 
 #include <QApplication>
 #include <QIcon>
 #include <QScreen>
-
-namespace {
-
-void bringForward(QWidget *window)
-{
-    window->showNormal();
-    window->raise();
-    window->activateWindow();
-}
-
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -31,6 +23,16 @@ int main(int argc, char **argv)
     if (!request.openWindow)
         return request.exitCode;
 
+    {
+        const parlivo::DisplayChoice display = parlivo::chooseDisplay(parlivo::DisplayEnvironment::current());
+        const parlivo::CommandLine program{QString(), QString()};
+        if (!display.canOpen)
+            return program.failure(display.note);
+        if (!display.note.isEmpty())
+            program.warn(display.note);
+        if (!display.forcePlatform.isEmpty())
+            qputenv("QT_QPA_PLATFORM", display.forcePlatform.toLatin1());
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Parlivo"));
     QApplication::setApplicationVersion(QStringLiteral(PARLIVO_VERSION));
@@ -44,7 +46,7 @@ int main(int argc, char **argv)
     parlivo::SingleInstance instance(workingBase);
     if (!instance.acquire()) {
         const parlivo::CommandLine program{QString(), QString()};
-        if (instance.askRunningToRaise())
+        if (instance.askRunningToRaise(1500, parlivo::SingleInstance::takeActivationToken()))
             program.warn(QStringLiteral("Parlivo is already open; its window was brought forward"));
         else
             program.warn(QStringLiteral("Parlivo is already open (%1 is locked)").arg(instance.lockPath()));
@@ -56,9 +58,11 @@ int main(int argc, char **argv)
     parlivo::RealPlatform real(appFolder);
     parlivo::frmMAIN window(real.platform(), parlivo::WorkingFolders(appFolder, workingBase));
     parlivo::SignalCloser closer(&window);
-    QObject::connect(&instance, &parlivo::SingleInstance::raiseRequested, &window, [&window] { bringForward(&window); });
+    QObject::connect(&instance, &parlivo::SingleInstance::raiseRequested, &window,
+                     [&window](const QString &token) { parlivo::bringBack(&window, token); });
     window.Form_Load();
-    if (QScreen *screen = window.screen())
+    // Where the compositor places windows it opens them where it likes (mutter: centred).
+    if (QScreen *screen = window.screen(); screen && parlivo::topLevelPositionsHonoured())
         window.move(screen->availableGeometry().center() - window.rect().center());
     parlivo::FirstFrameProbe::installIfAsked(&window);
     window.show();

@@ -1,6 +1,8 @@
 #include "frmMAIN.h"
 
+#include "app/widgets/Accessible.h"
 #include "app/widgets/ClickLabel.h"
+#include "app/widgets/FocusReturn.h"
 #include "app/widgets/LevelMeter.h"
 #include "MakerPages.h"
 #include "app/widgets/Fitting.h"
@@ -11,7 +13,9 @@
 #include "app/widgets/WrapButton.h"
 #include "message/Naming.h"
 #include "app/dialogs/frnAbout.h"
+#include "platform/desktop/WindowPlacement.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -79,9 +83,18 @@ QPushButton *makeButton(QWidget *parent, const char *name, const QString &captio
     return b;
 }
 
+QLabel *makeHeading(QWidget *parent, const char *name, const QString &text, const QRect &geometry)
+{
+    auto *l = make<Heading>(parent, name, geometry);
+    l->setText(text);
+    l->setWordWrap(true);
+    l->setProperty("role", QStringLiteral("heading"));
+    return l;
+}
+
 QFrame *makePanel(QWidget *parent, const char *name, const QRect &geometry)
 {
-    auto *f = make<QFrame>(parent, name, geometry);
+    auto *f = make<GroupPanel>(parent, name, geometry);
     f->setFrameShape(QFrame::StyledPanel);
     f->setAutoFillBackground(true);
     return f;
@@ -101,13 +114,15 @@ void setRelativeFont(QWidget *w, double scale, QFont::Weight weight = QFont::Nor
 }
 
 // Where a pop-up menu opens for a control: at the pointer when the pointer is on it (a
-// click), otherwise (Space or Enter, or an assistive tool) just below the control.
+// click), otherwise (Space or Enter, or an assistive tool) just below the control. The
+// pointer is judged in the control's own coordinates and the menu placed through the
+// control's mapping only: on Wayland the pointer's and the window's global positions
+// come from different books, so comparing them directly put the menu far off.
 QPoint popupPoint(QWidget *control)
 {
-    const QPoint pointer = QCursor::pos();
-    const QRect onScreen(control->mapToGlobal(QPoint(0, 0)), control->size());
-    if (onScreen.contains(pointer))
-        return pointer;
+    const QPoint pointer = control->mapFromGlobal(QCursor::pos());
+    if (control->underMouse() && control->rect().contains(pointer))
+        return control->mapToGlobal(pointer);
     return control->mapToGlobal(QPoint(0, control->height()));
 }
 
@@ -127,10 +142,10 @@ const char *const WelcomeText =
 
 // The intro panel paints every pixel it covers, so the steps beneath it are not painted
 // at all while it is shown (the first frame comes sooner).
-class IntroPanel : public QFrame
+class IntroPanel : public GroupPanel
 {
 public:
-    explicit IntroPanel(QWidget *parent) : QFrame(parent) { setAttribute(Qt::WA_OpaquePaintEvent); }
+    explicit IntroPanel(QWidget *parent) : GroupPanel(parent) { setAttribute(Qt::WA_OpaquePaintEvent); }
 
 protected:
     void paintEvent(QPaintEvent *) override
@@ -161,6 +176,10 @@ frmMAIN::frmMAIN(Platform &platform, const WorkingFolders &folders, QWidget *par
     ClearWorkingFolders();
 
     ClickLabel::installAccessibility();
+    installAccessibleRoles();
+    // The window is a frame to assistive technology, not an anonymous filler; set before
+    // anything makes its accessible interface.
+    setProperty(AccessibleRoleProperty, int(QAccessible::Window));
     setObjectName(QStringLiteral("frmMAIN"));
     setWindowTitle(QStringLiteral("Parlivo"));
     setAccessibleName(QStringLiteral("Parlivo"));
@@ -179,6 +198,7 @@ frmMAIN::frmMAIN(Platform &platform, const WorkingFolders &folders, QWidget *par
         widenPopup(combo);
     fitCaptions(this);
     installFocusRing(this);
+    nameScrollBars(this);
 }
 
 frmMAIN::~frmMAIN()
@@ -260,7 +280,7 @@ void frmMAIN::buildIntro()
     Image1->setPixmap(Pictures::load(appFolder(), QStringLiteral("intro-voice"), Image1->size()));
     Image1->setAccessibleName(tr("A voice message travelling to a friend"));
     Label1 = makeLabel(Frame1, "Label1", QString::fromLatin1(WelcomeText), QRect(232, 14, 432, 180));
-    Label1->setAccessibleName(tr("Welcome text"));
+    // Named by its own words, so a screen reader reads the welcome itself.
     Image12 = make<QLabel>(Frame1, "Image12", QRect(16, 184, 200, 150));
     Image12->setPixmap(Pictures::load(appFolder(), QStringLiteral("intro-page"), Image12->size()));
     Image12->setAccessibleName(tr("A small web page with a picture and a play button"));
@@ -284,32 +304,35 @@ void frmMAIN::buildIntro()
 void frmMAIN::buildStep1Choice()
 {
     Frame4 = makePanel(this, "Frame4", tw(2040, 1080, 4095, 2415));
-    Label19 = makeLabel(Frame4, "Label19", QStringLiteral("Step 1: Choose your recording preferance... "),
+    Label19 = makeHeading(Frame4, "Label19", QStringLiteral("Step 1: Choose your recording preferance... "),
                         QRect(8, 3, 257, 34));
-    Label19->setProperty("role", QStringLiteral("heading"));
     Button13 = makeButton(Frame4, "Button13", QStringLiteral("Record audio - your voice via microphone"),
                           QRect(8, 38, 257, 36));
     Button14 = makeButton(Frame4, "Button14",
                           QStringLiteral("Convert text to audio - enter or paste text then have the software convert to audio..."),
                           QRect(8, 77, 257, 42));
+    // Alt+letter for the three choices; the letters are in the captions' own words.
+    static_cast<WrapButton *>(Button13)->setAccessKey(QLatin1Char('R'));
+    static_cast<WrapButton *>(Button14)->setAccessKey(QLatin1Char('T'));
     Button6 = makeButton(Frame4, "Button6",
                          QStringLiteral("Select to use a previosly recorded mp3 file for your audio message..."),
                          QRect(8, 122, 257, 34));
+    static_cast<WrapButton *>(Button6)->setAccessKey(QLatin1Char('S'));
+    Frame4->setAccessibleName(Label19->text().trimmed());
 }
 
 void frmMAIN::buildStep1Microphone()
 {
     Frame2 = makePanel(this, "Frame2", tw(1680, 1080, 4455, 2415));
     Frame2->setVisible(false);
-    Label8 = makeLabel(Frame2, "Label8", QStringLiteral("Step 1: Option to record what you want to say..."),
+    Label8 = makeHeading(Frame2, "Label8", QStringLiteral("Step 1: Option to record what you want to say..."),
                        QRect(8, 4, 281, 22));
-    Label8->setProperty("role", QStringLiteral("heading"));
     cmdRecRecord = makeButton(Frame2, "cmdRecRecord", QStringLiteral("Record"), QRect(8, 38, 74, 26));
     cmdRecStop = makeButton(Frame2, "cmdRecStop", QStringLiteral("Stop"), QRect(86, 38, 60, 26));
     lblLabRecInfoMS = makeLabel(Frame2, "lblLabRecInfoMS", QStringLiteral("Recording length:"), QRect(152, 36, 137, 14));
     lblLabRecInfoMS->setVisible(false);
     lblRecInfoMS = makeLabel(Frame2, "lblRecInfoMS", QString(), QRect(152, 50, 137, 16));
-    lblRecInfoMS->setAccessibleName(tr("Recording length"));
+    // No fixed name: the counter's name is what it shows ("3 secs..."), read as it changes.
     levelMeter = make<LevelMeter>(Frame2, "levelMeter", QRect(8, 68, 281, 8));
 
     frInputDevice = make<QGroupBox>(Frame2, "frInputDevice", QRect(8, 80, 281, 46));
@@ -331,8 +354,8 @@ void frmMAIN::buildStep1Microphone()
     Button18 = makeButton(Frame2, "Button18", QStringLiteral("Cancel"), QRect(229, 4, 60, 20));
     Label8->setGeometry(8, 3, 216, 32);
     Label10->setWordWrap(false);
-    lblLabRecInfoMS->setBuddy(cmdRecRecord);
 
+    Frame2->setAccessibleName(Label8->text().trimmed());
     Timer2 = new QTimer(this);
     Timer2->setObjectName(QStringLiteral("Timer2"));
     Timer2->setInterval(1000);
@@ -342,11 +365,10 @@ void frmMAIN::buildStep1Speech()
 {
     Frame7 = makePanel(this, "Frame7", tw(600, 960, 6015, 2415));
     Frame7->setVisible(false);
-    Label20 = makeLabel(Frame7,
+    Label20 = makeHeading(Frame7,
                         "Label20",
                         QStringLiteral("Step 1: Option to convert text to audio - will be used for your audio message..."),
                         QRect(8, 4, 320, 34));
-    Label20->setProperty("role", QStringLiteral("heading"));
     // The voice names are long ("English (Great Britain)"): the voice list has a row of
     // its own under the heading, the text and the buttons share the rest.
     Text4 = make<QPlainTextEdit>(Frame7, "Text4", QRect(8, 68, 268, 86));
@@ -383,13 +405,13 @@ void frmMAIN::buildStep1Speech()
     Button16 = makeButton(Frame7, "Button16", QStringLiteral("Play to Test"), QRect(284, 98, 109, 26));
     Button19 = makeButton(Frame7, "Button19", QStringLiteral("Stop Playing"), QRect(284, 128, 109, 26));
     Button17 = makeButton(Frame7, "Button17", QStringLiteral("Cancel"), QRect(333, 6, 60, 24));
+    Frame7->setAccessibleName(Label20->text().trimmed());
 }
 
 void frmMAIN::buildSteps2to5()
 {
     Frame3 = makePanel(this, "Frame3", tw(720, 3480, 2895, 2895));
-    Label9 = makeLabel(Frame3, "Label9", QStringLiteral("Step 2: Listen to what you recorded..."), QRect(8, 4, 177, 34));
-    Label9->setProperty("role", QStringLiteral("heading"));
+    Label9 = makeHeading(Frame3, "Label9", QStringLiteral("Step 2: Listen to what you recorded..."), QRect(8, 4, 177, 34));
     Label3 = makeLabel(Frame3, "Label3", QStringLiteral("Play audio file:"), QRect(8, 42, 177, 16));
     txtWaveFilename = make<QLineEdit>(Frame3, "txtWaveFilename", QRect(8, 60, 177, 22));
     txtWaveFilename->setReadOnly(true);
@@ -397,36 +419,37 @@ void frmMAIN::buildSteps2to5()
     Label3->setBuddy(txtWaveFilename);
     Button4 = makeButton(Frame3, "Button4", QStringLiteral("Play current recorded"), QRect(8, 92, 177, 36));
     cmdAudioStop = makeButton(Frame3, "cmdAudioStop", QStringLiteral("Stop"), QRect(8, 134, 177, 28));
+    Frame3->setAccessibleName(Label9->text().trimmed());
 
-    Label13 = makeLabel(this, "Label13",
+    Label13 = makeHeading(this, "Label13",
                         QStringLiteral("Step 3: Add a picture, video, text message or other stuff if you want..."),
                         tw(4080, 4080, 2775, 855));
-    Label13->setProperty("role", QStringLiteral("heading"));
     Button5 = makeButton(this, "Button5", QStringLiteral("Click to add a picture to your message..."), QRect(252, 324, 204, 34));
     Button12 = makeButton(this, "Button12", QStringLiteral("Option to add a text message to page!"), QRect(252, 360, 204, 34));
     Button21 = makeButton(this, "Button21", QStringLiteral("Add a video to your Web Message?"), QRect(252, 396, 204, 30));
     Button20 = makeButton(this, "Button20", QStringLiteral("Add other stuff?"), QRect(252, 428, 204, 19));
 
-    Label4 = makeLabel(this, "Label4",
+    Label4 = makeHeading(this, "Label4",
                        QStringLiteral("Step 4: Please be sure you are connected to the INTERNET!  Clicking below sends "
                                       "your created Web Message to the web site for viewing."),
                        tw(7080, 1680, 2895, 1455));
-    Label4->setProperty("role", QStringLiteral("heading"));
     Button2 = makeButton(this, "Button2", QStringLiteral("Upload created files to server..."), QRect(472, 212, 193, 40));
+    static_cast<WrapButton *>(Button2)->setAccessKey(QLatin1Char('U'));
 
-    Label5 = makeLabel(this, "Label5",
+    Label5 = makeHeading(this, "Label5",
                        QStringLiteral("Step 5: Clicking the below button copies the link (special text) to Windows "
                                       "internal memory (clipboard) for you...."),
                        tw(7440, 4080, 3375, 1095));
-    Label5->setProperty("role", QStringLiteral("heading"));
     Button3 = makeButton(this, "Button3",
                          QStringLiteral("Copy link to clipboard - then YOU paste into your email message..."),
                          QRect(496, 348, 225, 52));
+    static_cast<WrapButton *>(Button3)->setAccessKey(QLatin1Char('C'));
 
     Label18 = makeLabel(this, "Label18", QStringLiteral("When all is said && done >>>"), tw(7560, 6240, 1095, 495));
     Label18->setTextFormat(Qt::PlainText);
     Label18->setText(QStringLiteral("When all is said & done >>>"));
     Button11 = makeButton(this, "Button11", QStringLiteral("Want to view your new Web Message?"), QRect(580, 408, 132, 38));
+    static_cast<WrapButton *>(Button11)->setAccessKey(QLatin1Char('V'));
     Button22 = makeButton(this, "Button22", QStringLiteral("Software that will enhance YOUR creativity!"),
                           QRect(472, 66, 240, 40));
 }
@@ -480,6 +503,25 @@ void frmMAIN::buildMenus()
     mnuFLASH = addItem(mnuAddVideoMenu, "mnuFLASH", QStringLiteral("Add a SWF video - Flash format"));
     mnuWMFvideo = addItem(mnuAddVideoMenu, "mnuWMFvideo", QStringLiteral("Add a WMV video - Windows Movie Video format"));
     mnuMP4video = addItem(mnuAddVideoMenu, "mnuMP4video", QStringLiteral("Add a MP4 video - the format of phones and the web"));
+
+    // The menus never show their titles, but screen readers name them by these.
+    for (QMenu *menu : {mnuHelp, mnu_advanced_options, mnuAddVideoMenu})
+        menu->setAccessibleName(menu->title());
+    // The controls that pop them up say so.
+    Label15->setProperty(PopupMenuProperty, QVariant::fromValue(mnuHelp));
+    Button20->setProperty(PopupMenuProperty, QVariant::fromValue(mnu_advanced_options));
+    Button21->setProperty(PopupMenuProperty, QVariant::fromValue(mnuAddVideoMenu));
+
+    // The note is something to read, not a command: it cannot be chosen, and it is drawn
+    // in a dark grey (7:1 or more on the menu) rather than the faint colour of a disabled entry.
+    mnuMIN->setEnabled(false);
+    QFont noteFont = mnuMIN->font();
+    noteFont.setItalic(true);
+    mnuMIN->setFont(noteFont);
+    QPalette notePalette = mnu_advanced_options->palette();
+    for (QPalette::ColorRole role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText})
+        notePalette.setColor(QPalette::Disabled, role, QColor(0x4a, 0x4a, 0x4a));
+    mnu_advanced_options->setPalette(notePalette);
 }
 
 void frmMAIN::connectHandlers()
@@ -559,7 +601,7 @@ void frmMAIN::setTabOrder()
                         Combo2, Text4, Button15, Button16, Button19, Button17,
                         txtWaveFilename, Button4, cmdAudioStop,
                         Button5, Button12, Button21, Button20,
-                        Button2, Button22, Button3, Button11, Text1,
+                        Button2, Button3, Button11, Button22, Text1,
                         Label16, Label17, Label15, Label11, Label12};
     for (size_t i = 1; i < std::size(order); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
@@ -755,28 +797,44 @@ void frmMAIN::reportFailure(const QString &text)
 
 void frmMAIN::Label6_Click()
 {
-    // The steps take the focus again first, so hiding the intro hands it to them.
+    const bool focusOnIntro = !Frame1->isHidden() && Frame1->isAncestorOf(QApplication::focusWidget());
     setIntroTabChain(false);
     Frame1->setVisible(false);
     Label7->setVisible(true);
+    // The keyboard goes on where the work starts: the first control of Step 1.
+    if (focusOnIntro) {
+        for (QFrame *panel : {Frame4, Frame2, Frame7})
+            if (panel->isVisible())
+                if (QWidget *first = firstFocusableIn(panel))
+                    first->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void frmMAIN::setIntroTabChain(bool introShown)
 {
-    // While the intro covers the steps, Tab must not wander onto controls nobody can
-    // see: only the intro's own controls and the title row take the focus then.
-    for (QWidget *w : findChildren<QWidget *>()) {
-        if (w->isWindow() || Frame1->isAncestorOf(w) || w->property("role") == QLatin1String("titlebutton"))
-            continue;
-        if (introShown && w->focusPolicy() != Qt::NoFocus) {
-            m_focusBehindIntro.insert(w, w->focusPolicy());
-            w->setFocusPolicy(Qt::NoFocus);
-        } else if (!introShown && m_focusBehindIntro.contains(w)) {
-            w->setFocusPolicy(m_focusBehindIntro.value(w));
+    // While the intro covers the steps, what lies beneath is hidden: Tab cannot wander
+    // onto controls nobody can see, their access keys do nothing, and screen readers do
+    // not report them as showing. The status line peeps out below the intro; it stays,
+    // but out of the Tab order.
+    if (introShown) {
+        const QRect covered = Frame1->geometry();
+        for (QWidget *w : findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+            if (w->isWindow() || w == Frame1 || w == Image3 || w->isHidden() || !covered.intersects(w->geometry()))
+                continue;
+            if (w == Text1) {
+                Text1->setFocusPolicy(Qt::NoFocus);
+                continue;
+            }
+            m_hiddenBehindIntro.append(w);
+            w->hide();
         }
+    } else {
+        for (const QPointer<QWidget> &w : std::as_const(m_hiddenBehindIntro))
+            if (w)
+                w->show();
+        m_hiddenBehindIntro.clear();
+        Text1->setFocusPolicy(Qt::StrongFocus);
     }
-    if (!introShown)
-        m_focusBehindIntro.clear();
 }
 
 void frmMAIN::Label23_Click()
@@ -797,11 +855,16 @@ void frmMAIN::Label15_Click()
 void frmMAIN::Label16_Click()
 {
     if (!aboutBox) {
+        // Not a child: an about box left open outlives the main window. It still belongs
+        // to it, so the compositor opens it over the window.
         aboutBox = new frnAbout(m_platform, appFolder());
         aboutBox->setAttribute(Qt::WA_DeleteOnClose);
+        returnFocusWhenClosed(aboutBox);
+        belongTo(aboutBox, this);
     }
     aboutBox->show();
     aboutBox->raise();
+    aboutBox->activateWindow();
 }
 
 void frmMAIN::Label17_Click()
@@ -822,8 +885,25 @@ void frmMAIN::Label12_Click()
 
 void frmMAIN::showStep1Panel(QFrame *panel)
 {
+    if (panel->isVisible())
+        return;
+    QFrame *closing = nullptr;
+    for (QFrame *f : {Frame4, Frame2, Frame7})
+        if (f->isVisible())
+            closing = f;
     for (QFrame *f : {Frame4, Frame2, Frame7})
         f->setVisible(f == panel);
+    if (!isVisible())
+        return;
+    // Keyboard users keep their place: an opened panel takes the focus at its first
+    // control; back on the choice, the focus returns to the choice that opened the panel.
+    QWidget *next = nullptr;
+    if (panel == Frame4)
+        next = closing == Frame2 ? Button13 : closing == Frame7 ? static_cast<QWidget *>(Button14) : nullptr;
+    if (!next)
+        next = firstFocusableIn(panel);
+    if (next)
+        next->setFocus(Qt::OtherFocusReason);
 }
 
 void frmMAIN::Button13_Click()

@@ -302,7 +302,7 @@ private:
     bool m_manualMoving = false;
     bool m_placedOnScreen = false;
     QPoint m_dragOffset;
-    QHash<QWidget *, Qt::FocusPolicy> m_focusBehindIntro;
+    QList<QPointer<QWidget>> m_hiddenBehindIntro;
 
 public:
     // Area state; each area defines its struct in its own source file and makes it in

@@ -1,4 +1,5 @@
 // The picture viewer and the optional page elements: text, link, background sound, video.
+#include "app/widgets/FocusReturn.h"
 #include "frmMAIN.h"
 
 #include "content/OptionalElements.h"
@@ -44,6 +45,7 @@ void frmMAIN::Button5_Click()
                                          },
                                          self);
             openInsideScreen(state.viewer, self->frameGeometry().center());
+            returnFocusWhenClosed(state.viewer);
         }
         state.viewer->show();
         state.viewer->raise();

@@ -21,6 +21,8 @@ void frmMAIN::loadHelpCharacter()
     if (!m_platform.createCharacterHost)
         return;
     Agent1 = m_platform.createCharacterHost();
+    if (Agent1)
+        Agent1->setOwnerWindow(this);
     help_character = help->presenter.load(Agent1.get());
 }
 
@@ -32,8 +34,10 @@ void frmMAIN::performHelpTopic(const QString &topic)
     if (!script)
         return;
     help->presenter.setCharacter(help_character);
-    // The window's outer top-left corner, as the character is placed relative to it.
-    help->presenter.perform(*script, frameGeometry().topLeft());
+    // The window's outer top-left corner, as the character is placed relative to it. A
+    // window shrunk to fit a small screen shrinks the offsets with its controls.
+    const double layoutScale = width() * 15.0 / 11280.0;
+    help->presenter.perform(*script, frameGeometry().topLeft(), layoutScale);
 }
 
 } // namespace parlivo

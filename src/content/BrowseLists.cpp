@@ -149,6 +149,16 @@ void FileList::mousePressEvent(QMouseEvent *event)
     QListWidget::mousePressEvent(event);
 }
 
+void FileList::focusInEvent(QFocusEvent *event)
+{
+    QListWidget::focusInEvent(event);
+    // Entering the list makes its first file current without selecting it, so the first
+    // Down would skip that file: with nothing selected, nothing is current, and Down
+    // picks the first file.
+    if (selectedItems().isEmpty() && currentItem())
+        selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+}
+
 void FileList::setPath(const QString &folder)
 {
     m_path = folder;

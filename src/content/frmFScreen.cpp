@@ -1,5 +1,6 @@
 #include "frmFScreen.h"
 
+#include <QAccessible>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
@@ -10,15 +11,21 @@ namespace parlivo {
 frmFScreen::frmFScreen(QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
 {
+    setProperty("accessibleRole", int(QAccessible::Window));   // a frame, not an anonymous filler
     setObjectName(QStringLiteral("frmFScreen"));
     setAttribute(Qt::WA_DeleteOnClose);
     setAutoFillBackground(true);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Qt::black);
     setPalette(pal);
+    setWindowTitle(QStringLiteral("Full screen"));
+    setAccessibleName(tr("Full screen picture"));
+    setAccessibleDescription(tr("Click or press Escape to close"));
+    setFocusPolicy(Qt::StrongFocus);   // Escape reaches it
 
     imngFscreen = new QLabel(this);
     imngFscreen->setObjectName(QStringLiteral("imngFscreen"));
+    imngFscreen->setAccessibleName(tr("Picture"));
     imngFscreen->move(0, 0);
     imngFscreen->resize(0, 0);
     imngFscreen->installEventFilter(this);

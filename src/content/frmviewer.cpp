@@ -6,7 +6,10 @@
 #include "message/MessageDraft.h"
 #include "frmFScreen.h"
 
+#include <QAbstractScrollArea>
+#include <QAccessible>
 #include <QDir>
+#include <QScrollBar>
 #include <QEvent>
 #include <QFrame>
 #include <QImageReader>
@@ -58,6 +61,9 @@ frmviewer::frmviewer(MessageBox *messages, const QString &appFolder, StatusSink 
     , m_messages(messages)
     , m_setStatus(std::move(setStatus))
 {
+    // A dialog to assistive technology (the role is read by the application's accessibility
+    // factory), set before anything makes the window's accessible interface.
+    setProperty("accessibleRole", int(QAccessible::Dialog));
     setObjectName(QStringLiteral("frmviewer"));
     setWindowTitle(QStringLiteral("Select image..."));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -67,6 +73,7 @@ frmviewer::frmviewer(MessageBox *messages, const QString &appFolder, StatusSink 
     Drv = new DriveList(this);
     Drv->setObjectName(QStringLiteral("Drv"));
     Drv->setGeometry(8, 30, 220, 26);
+    Drv->setAccessibleName(tr("Drive"));
 
     Label2 = heading(this, "Label2", QStringLiteral(" Files"), QRect(8, 62, 220, 20));
     Drctry = new FolderList(this);
@@ -75,6 +82,8 @@ frmviewer::frmviewer(MessageBox *messages, const QString &appFolder, StatusSink 
     Files = new FileList(this);
     Files->setObjectName(QStringLiteral("Files"));
     Files->setGeometry(8, 280, 220, 190);
+    Drctry->setAccessibleName(tr("Folders"));
+    Files->setAccessibleName(tr("Files"));
 
     Label3 = heading(this, "Label3", QStringLiteral(" Image"), QRect(238, 8, 620, 20));
     Picture1 = new QFrame(this);
@@ -86,11 +95,14 @@ frmviewer::frmviewer(MessageBox *messages, const QString &appFolder, StatusSink 
     Image1 = new QLabel(Picture1);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(0, 0, 0, 0);
+    Image1->setAccessibleName(tr("Image"));
     WebBrowser1 = new QTextBrowser(Picture1);
     WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
     WebBrowser1->setGeometry(0, 0, Picture1->width(), Picture1->height());
     WebBrowser1->setOpenLinks(false);
     WebBrowser1->raise();
+    // A tab stop of its own, so a large picture can be scrolled with the keyboard.
+    WebBrowser1->setAccessibleName(tr("Image preview"));
 
     Loc = new QLabel(this);
     Loc->setObjectName(QStringLiteral("Loc"));
@@ -120,6 +132,14 @@ frmviewer::frmviewer(MessageBox *messages, const QString &appFolder, StatusSink 
     Files->setPath(Drctry->path());
     setLocation(QString());
     m_filePicked = false;
+
+    // The scroll bars are named after their lists.
+    for (QAbstractScrollArea *area : findChildren<QAbstractScrollArea *>()) {
+        area->verticalScrollBar()->setAccessibleName(area->accessibleName() + tr(", vertical scroll"));
+        area->horizontalScrollBar()->setAccessibleName(area->accessibleName() + tr(", horizontal scroll"));
+    }
+    // The viewer opens where browsing starts: in the folder list.
+    Drctry->setFocus();
 
     connect(Drv, &DriveList::driveChanged, this, &frmviewer::Drv_Change);
     connect(Drctry, &FolderList::pathChanged, this, &frmviewer::Drctry_Change);
@@ -253,8 +273,16 @@ void frmviewer::cmdFullScreen_Click()
                                MessageBox::Icon::None);
         return;
     }
-    if (!m_fullScreen)
+    if (!m_fullScreen) {
         m_fullScreen = new frmFScreen(this);
+        // Closing the picture brings the keyboard back to the button that showed it.
+        connect(m_fullScreen, &QObject::destroyed, this, [this] {
+            if (isVisible()) {
+                activateWindow();
+                cmdFullScreen->setFocus(Qt::OtherFocusReason);
+            }
+        });
+    }
     m_fullScreen->setPicture(image);
     m_fullScreen->showMaximized();
     m_fullScreen->raise();

@@ -43,15 +43,19 @@ QPoint AgentPresenter::position(QPoint windowTopLeftPixels, QPointF offsetTwips)
             twipsToPixel(topTwips, offsetTwips.y(), TwipsPerPixel)};
 }
 
-bool AgentPresenter::perform(const HelpTopic &topic, QPoint windowTopLeftPixels) const
+bool AgentPresenter::perform(const HelpTopic &topic, QPoint windowTopLeftPixels, double layoutScale) const
 {
     HelpCharacter *c = m_character;
     if (!c)
         return false;
-    auto moveTo = [c](QPoint p) { c->MoveTo(qint16(p.x()), qint16(p.y())); };
+    const double scale = layoutScale > 0 && layoutScale < 1 ? layoutScale : 1.0;
+    auto moveTo = [c, windowTopLeftPixels, scale](QPointF offset) {
+        const QPoint p = position(windowTopLeftPixels, offset * scale);
+        c->MoveTo(qint16(p.x()), qint16(p.y()));
+    };
     c->StopAll();
     c->Show();
-    moveTo(position(windowTopLeftPixels, topic.start));
+    moveTo(topic.start);
     for (const ScriptStep &step : topic.steps) {
         switch (step.kind) {
         case ScriptStep::Say:
@@ -61,7 +65,7 @@ bool AgentPresenter::perform(const HelpTopic &topic, QPoint windowTopLeftPixels)
             c->Play(step.text);
             break;
         case ScriptStep::MoveOffset:
-            moveTo(position(windowTopLeftPixels, step.position));
+            moveTo(step.position);
             break;
         case ScriptStep::MoveScreen:
             c->MoveTo(twipsToPixel(0, step.position.x(), 1.0), twipsToPixel(0, step.position.y(), 1.0));

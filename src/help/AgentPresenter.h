@@ -33,8 +33,9 @@ public:
     static QPoint position(QPoint windowTopLeftPixels, QPointF offsetTwips);
 
     // Issues the topic's whole script: StopAll, Show, MoveTo start, its steps, Hide.
-    // Without a character nothing is sent and false is returned.
-    bool perform(const HelpTopic &topic, QPoint windowTopLeftPixels) const;
+    // Without a character nothing is sent and false is returned. layoutScale is the
+    // factor by which the window's layout was shrunk to fit the screen (1 when it was not).
+    bool perform(const HelpTopic &topic, QPoint windowTopLeftPixels, double layoutScale = 1.0) const;
 
 private:
     HelpCharacter *m_character = nullptr;

@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QString>
 
+class QWidget;
+
 namespace parlivo {
 
 class HelpCharacter : public QObject
@@ -36,6 +38,8 @@ public:
     virtual bool load(const QString &name, const QString &file) = 0;
     // The loaded character of that name, or nullptr.
     virtual HelpCharacter *character(const QString &name) = 0;
+    // The window whose controls the character explains; its characters fly over it.
+    virtual void setOwnerWindow(QWidget *window) { Q_UNUSED(window); }
 };
 
 } // namespace parlivo

@@ -1,3 +1,4 @@
+#include "app/DisplayChoice.h"
 #include "app/instance/SingleInstance.h"
 #include "message/AppLocation.h"
 
@@ -64,11 +65,23 @@ TEST(SingleInstance, ALaterStartIsRefusedAndRaisesTheFirst)
         SingleInstance second(base.path() + "/parlivo");
         if (second.acquire())
             return false;
-        return second.askRunningToRaise(1500);
+        return second.askRunningToRaise(1500, QStringLiteral("launcher-token_42"));
     });
     EXPECT_TRUE(QTest::qWaitFor([&] { return later.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 3000));
     EXPECT_TRUE(later.get());
-    EXPECT_EQ(raised.count(), 1);
+    ASSERT_EQ(raised.count(), 1);
+    // The desktop's permission to take the focus travels with the request.
+    EXPECT_EQ(raised.first().at(0).toString(), "launcher-token_42");
+}
+
+TEST(SingleInstance, TheActivationTokenIsTakenOutOfTheEnvironmentAndCheckedForSense)
+{
+    qputenv("XDG_ACTIVATION_TOKEN", "abc:123");
+    EXPECT_EQ(SingleInstance::takeActivationToken(), "abc:123");
+    EXPECT_FALSE(qEnvironmentVariableIsSet("XDG_ACTIVATION_TOKEN"));
+    qputenv("XDG_ACTIVATION_TOKEN", "two words");
+    EXPECT_EQ(SingleInstance::takeActivationToken(), "");
+    EXPECT_EQ(SingleInstance::takeActivationToken(), "");
 }
 
 TEST(SingleInstance, ALockLeftByADeadProcessDoesNotBlock)
@@ -88,4 +101,25 @@ TEST(SingleInstance, ALockLeftByADeadProcessDoesNotBlock)
     EXPECT_TRUE(instance.acquire());
     SingleInstance later(base.path());
     EXPECT_FALSE(later.acquire());
+}
+
+TEST(DisplayChoice, AMissingWaylandPluginFallsBackToX11OrSaysSoInsteadOfAborting)
+{
+    DisplayEnvironment env{QString(), "wayland-0", ":0", false};
+    DisplayChoice c = chooseDisplay(env);
+    EXPECT_EQ(c.forcePlatform, "xcb");
+    EXPECT_TRUE(c.canOpen);
+    EXPECT_TRUE(c.note.contains("qt6-wayland"));
+
+    env.x11Display.clear();
+    c = chooseDisplay(env);
+    EXPECT_FALSE(c.canOpen);
+    EXPECT_TRUE(c.note.contains("qt6-wayland"));
+
+    env.waylandDisplay.clear();
+    EXPECT_FALSE(chooseDisplay(env).canOpen) << "no display at all";
+
+    // With the plugin, or with the user's own choice, Qt decides.
+    EXPECT_EQ(chooseDisplay({QString(), "wayland-0", QString(), true}).forcePlatform, "");
+    EXPECT_TRUE(chooseDisplay({"offscreen", QString(), QString(), false}).canOpen);
 }

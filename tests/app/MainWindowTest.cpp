@@ -237,6 +237,8 @@ TEST_F(MainWindow, StepOnePanelsSwitchOneAtATime)
     auto visible = [&] {
         return QString("%1%2%3").arg(child("Frame4")->isVisible()).arg(child("Frame2")->isVisible()).arg(child("Frame7")->isVisible());
     };
+    EXPECT_EQ(visible(), "000");   // all beneath the intro
+    QTest::mouseClick(child("Label6"), Qt::LeftButton);
     EXPECT_EQ(visible(), "100");
     QTest::mouseClick(child("Button13"), Qt::LeftButton);
     EXPECT_EQ(visible(), "010");

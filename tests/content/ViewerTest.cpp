@@ -200,6 +200,12 @@ TEST_F(Viewer, TheMouseAndTheKeyboardPickWhatTheyHighlight)
     QTest::keyClick(v->Drctry, Qt::Key_Return);
     ASSERT_EQ(v->Drctry->path(), pictures.path());
     ASSERT_EQ(v->Files->count(), 3);
+    // Tab into the files and Down picks the first one (entering does not skip it).
+    QApplication::setActiveWindow(v);
+    QTest::keyClick(v->Drctry, Qt::Key_Tab);
+    ASSERT_TRUE(v->Files->hasFocus());
+    QTest::keyClick(v->Files, Qt::Key_Down);
+    EXPECT_EQ(v->Loc->text(), blue);
 
     // Empty space below the files picks nothing.
     const QPoint below(10, v->Files->viewport()->height() - 4);

@@ -19,6 +19,7 @@ echo "Depends: $depends"
 echo "Installed-Size: $(dpkg-deb -f "$deb" Installed-Size) KiB"
 check "no -dev or test package among the dependencies" bash -c "! grep -Eq -- '-dev\b|gtest|gmock' <<<'$depends'"
 check "the Qt libraries are among the dependencies" grep -q libqt6widgets6 <<<"$depends"
+check "Qt's Wayland plugin is a dependency" grep -q 'qt6-wayland' <<<"$depends"
 errors=$(lintian --no-tag-display-limit "$deb" 2>&1 | grep '^E:' || true)
 check "lintian reports no errors: $errors" test -z "$errors"
 

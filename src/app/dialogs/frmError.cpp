@@ -1,6 +1,11 @@
 #include "app/dialogs/frmError.h"
+#include "platform/desktop/WindowPlacement.h"
 
+#include "app/widgets/Accessible.h"
 #include "app/widgets/Fitting.h"
+#include "app/widgets/FocusReturn.h"
+
+#include <QAccessible>
 #include "publish/LinkDelivery.h"
 
 #include <QGuiApplication>
@@ -15,10 +20,13 @@ namespace parlivo {
 
 frmError::frmError(QWidget *parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
 {
+    // An alert to screen readers, named by its first words and described by the rest.
+    installAccessibleRoles();
+    setProperty(AccessibleRoleProperty, int(QAccessible::AlertMessage));
     setObjectName(QStringLiteral("frmError"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Error"));
-    setAccessibleName(QStringLiteral("Error notice"));
+    setAccessibleName(QStringLiteral("ERROR: Action cancelled!"));
     setFixedSize(420, 160);
 
     QPalette pal = palette();
@@ -31,8 +39,8 @@ frmError::frmError(QWidget *parent) : QWidget(parent, Qt::Window | Qt::Frameless
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setWordWrap(true);
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Label1->setAccessibleName(QStringLiteral("ERROR: Action cancelled!"));
-    Label1->setAccessibleDescription(Label1->text().simplified());
+    Label1->setAccessibleName(Label1->text().simplified());
+    setAccessibleDescription(Label1->text().simplified().mid(accessibleName().size()).trimmed());
     // White on this red reads at about 5.9:1; the application's style sheet would
     // otherwise give the label its dark text colour.
     Label1->setStyleSheet(QStringLiteral("color: white;"));
@@ -55,12 +63,18 @@ frmError::frmError(QWidget *parent) : QWidget(parent, Qt::Window | Qt::Frameless
 void frmError::showCentred(QWidget *over)
 {
     QScreen *screen = over && over->screen() ? over->screen() : QGuiApplication::primaryScreen();
-    if (screen)
+    // Where the compositor places windows, it centres the notice on the window it belongs to.
+    belongTo(this, over);
+    if (screen && topLevelPositionsHonoured())
         move(screen->geometry().center() - rect().center());
+    if (!isVisible())
+        returnFocusWhenClosed(this);
     show();
     raise();
     activateWindow();
     Button1->setFocus();
+    QAccessibleEvent alert(this, QAccessible::Alert);
+    QAccessible::updateAccessibility(&alert);
 }
 
 void frmError::showEvent(QShowEvent *event)

@@ -1,11 +1,15 @@
 #include "app/dialogs/frnAbout.h"
 
+#include "app/widgets/Accessible.h"
 #include "app/widgets/ClickLabel.h"
 #include "app/MakerPages.h"
 #include "app/widgets/Pictures.h"
 #include "platform/Platform.h"
 
+#include <QAccessible>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QPushButton>
 
 namespace parlivo {
 
@@ -13,8 +17,11 @@ frnAbout::frnAbout(Platform &platform, const QString &appFolder, QWidget *parent
     : QWidget(parent, Qt::Tool)
     , m_platform(platform)
 {
+    installAccessibleRoles();
+    setProperty(AccessibleRoleProperty, int(QAccessible::Dialog));
     setObjectName(QStringLiteral("frnAbout"));
     setWindowTitle(QStringLiteral("About..."));
+    setAccessibleName(QStringLiteral("About..."));
     setFixedSize(11265 / 15, 6600 / 15);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Qt::white);
@@ -57,6 +64,24 @@ frnAbout::frnAbout(Platform &platform, const QString &appFolder, QWidget *parent
     connect(Image1, &ClickLabel::clicked, this, [this, company] { openAndUnload(company); });
     connect(Label1, &ClickLabel::clicked, this, [this, company] { openAndUnload(company); });
     connect(Image2, &ClickLabel::clicked, this, [this, product] { openAndUnload(product); });
+
+    // A way out for everyone: a close button, which has the focus when the box opens,
+    // and Escape.
+    closeButton = new QPushButton(tr("Close"), this);
+    closeButton->setObjectName(QStringLiteral("closeButton"));
+    closeButton->setGeometry(width() - 124, height() - 48, 100, 30);
+    closeButton->setDefault(true);
+    connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
+    closeButton->setFocus();
+}
+
+void frnAbout::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void frnAbout::openAndUnload(const QString &address)

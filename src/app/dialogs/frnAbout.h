@@ -2,6 +2,8 @@
 // The about box: who made Parlivo, with links to the maker's pages.
 #include <QWidget>
 
+class QPushButton;
+
 namespace parlivo {
 
 struct Platform;
@@ -16,6 +18,10 @@ public:
     ClickLabel *Image1 = nullptr;
     ClickLabel *Label1 = nullptr;
     ClickLabel *Image2 = nullptr;
+    QPushButton *closeButton = nullptr;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void openAndUnload(const QString &address);

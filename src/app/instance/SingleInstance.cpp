@@ -14,7 +14,20 @@ namespace parlivo {
 
 namespace {
 
-constexpr char RaiseRequest[] = "raise\n";
+constexpr char RaiseRequest[] = "raise";
+// A token is a short printable string; anything else on the line is not one.
+constexpr int LongestToken = 512;
+
+QString tokenFrom(const QByteArray &line)
+{
+    const QByteArray token = line.mid(int(sizeof RaiseRequest)).trimmed();
+    if (token.isEmpty() || token.size() > LongestToken)
+        return {};
+    for (char c : token)
+        if (c < 0x21 || c > 0x7e)
+            return {};
+    return QString::fromLatin1(token);
+}
 
 } // namespace
 
@@ -61,8 +74,16 @@ void SingleInstance::onConnection()
     while (QLocalSocket *socket = m_server->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-            if (socket->readAll().contains("raise")) {
-                Q_EMIT raiseRequested();
+            // One line: "raise" and an optional token. A peer that never ends its line
+            // is cut off rather than buffered without end.
+            if (!socket->canReadLine()) {
+                if (socket->bytesAvailable() > LongestToken + 16)
+                    socket->abort();
+                return;
+            }
+            const QByteArray line = socket->readLine(LongestToken + 16);
+            if (line.startsWith(RaiseRequest)) {
+                Q_EMIT raiseRequested(tokenFrom(line));
                 socket->write("ok\n");
                 socket->flush();
             }
@@ -70,7 +91,14 @@ void SingleInstance::onConnection()
     }
 }
 
-bool SingleInstance::askRunningToRaise(int timeoutMs)
+QString SingleInstance::takeActivationToken()
+{
+    const QString token = qEnvironmentVariable("XDG_ACTIVATION_TOKEN");
+    qunsetenv("XDG_ACTIVATION_TOKEN");
+    return tokenFrom(QByteArray(RaiseRequest) + ' ' + token.toLatin1());
+}
+
+bool SingleInstance::askRunningToRaise(int timeoutMs, const QString &activationToken)
 {
     QElapsedTimer clock;
     clock.start();
@@ -79,7 +107,10 @@ bool SingleInstance::askRunningToRaise(int timeoutMs)
         QLocalSocket socket;
         socket.connectToServer(socketPath());
         if (socket.waitForConnected(200)) {
-            socket.write(RaiseRequest);
+            QByteArray request(RaiseRequest);
+            if (!activationToken.isEmpty())
+                request += ' ' + activationToken.toLatin1();
+            socket.write(request + '\n');
             socket.waitForBytesWritten(200);
             const bool answered = socket.waitForReadyRead(int(qMax<qint64>(100, timeoutMs - clock.elapsed())));
             socket.disconnectFromServer();

@@ -26,14 +26,20 @@ public:
 
     // For a start that did not acquire: asks the running window to come forward, waiting
     // at most timeoutMs for it to answer. False when it could not be reached.
-    bool askRunningToRaise(int timeoutMs = 1500);
+    // activationToken is the desktop's permission to take the focus (on Wayland, handed to
+    // a program started from the desktop in XDG_ACTIVATION_TOKEN); it is passed on.
+    bool askRunningToRaise(int timeoutMs = 1500, const QString &activationToken = QString());
+
+    // The token a start got from whoever launched it, taken out of the environment so no
+    // program this one starts reuses it; empty when there is none.
+    static QString takeActivationToken();
 
     QString lockPath() const { return m_base + QStringLiteral("/parlivo.lock"); }
     QString socketPath() const;
 
 Q_SIGNALS:
-    // A later start asked this window to come forward.
-    void raiseRequested();
+    // A later start asked this window to come forward (with its activation token, if any).
+    void raiseRequested(const QString &activationToken);
 
 private:
     void onConnection();

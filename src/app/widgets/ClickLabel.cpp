@@ -1,5 +1,7 @@
 #include "app/widgets/ClickLabel.h"
 
+#include "app/widgets/Accessible.h"
+
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QKeyEvent>
@@ -23,12 +25,26 @@ public:
             return static_cast<QLabel *>(widget())->text();
         return QAccessibleWidget::text(t);
     }
-    QStringList actionNames() const override { return {pressAction()}; }
+    QAccessible::State state() const override
+    {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.hasPopup = hasPopup();
+        return s;
+    }
+    QStringList actionNames() const override
+    {
+        if (hasPopup())
+            return {pressAction(), showMenuAction()};
+        return {pressAction()};
+    }
     void doAction(const QString &name) override
     {
-        if (name == pressAction())
+        if (name == pressAction() || name == showMenuAction())
             Q_EMIT static_cast<ClickLabel *>(widget())->clicked();
     }
+
+private:
+    bool hasPopup() const { return widget()->property(PopupMenuProperty).value<QObject *>() != nullptr; }
 };
 
 QAccessibleInterface *clickLabelFactory(const QString &className, QObject *object)

@@ -1,4 +1,5 @@
 #include "app/widgets/Fitting.h"
+#include "platform/desktop/WindowPlacement.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -188,6 +189,14 @@ QPoint placeInside(QSize outer, QPoint centre, const QRect &available)
     return {std::clamp(x, available.left(), maxX), std::clamp(y, available.top(), maxY)};
 }
 
+QRect usableArea(const QRect &available, bool panelsKnown)
+{
+    // Wayland tells a program nothing of the desktop's panels, so the whole output is
+    // "available". Allowing 48 pixels each way fits the common layouts: a top bar or a
+    // bottom panel (32 to 44 pixels), or a dock at one side.
+    return panelsKnown ? available : available.marginsRemoved(QMargins(24, 24, 24, 24));
+}
+
 void openInsideScreen(QWidget *window, QPoint centre)
 {
     QScreen *screen = QGuiApplication::screenAt(centre);
@@ -195,7 +204,8 @@ void openInsideScreen(QWidget *window, QPoint centre)
         screen = window->screen();
     if (!screen)
         return;
-    const QRect available = screen->availableGeometry();
+    const bool placeable = topLevelPositionsHonoured();
+    const QRect available = usableArea(screen->availableGeometry(), placeable);
     // The frame is not known before the window manager has framed the window: allow for
     // a title bar and borders unless the window has none.
     const bool framed = !(window->windowFlags() & Qt::FramelessWindowHint);
@@ -206,6 +216,10 @@ void openInsideScreen(QWidget *window, QPoint centre)
         scaleFixedLayout(window, factor);
         fitCaptions(window);
     }
+    // Where the compositor places windows, a move would only change Qt's books; dialogs
+    // that belong to a window are centred on it by the compositor.
+    if (!placeable)
+        return;
     const QSize fitted = window->size().grownBy(frame);
     window->move(placeInside(fitted, centre, available) + QPoint(frame.left(), frame.top()));
     if (!framed)

@@ -2,7 +2,7 @@
 // Making a fixed layout work with the fonts and screens it meets: captions get the largest
 // font (down to a readable floor) at which they show whole, drop-down lists open as wide
 // as their longest entry, and a window larger than the screen's free area is scaled down
-// and placed fully inside it.
+// and placed fully inside it (on Wayland the compositor places it; only the size is fitted).
 #include <QPoint>
 #include <QRect>
 
@@ -30,6 +30,9 @@ void scaleFixedLayout(QWidget *window, double factor);
 // Where a window of the given outer size goes: centred on centre, but fully inside the
 // available area (at its top-left corner when it is larger still).
 QPoint placeInside(QSize outer, QPoint centre, const QRect &available);
+// The part of a screen's available area a window may fill: all of it where the desktop's
+// panels are known (X11), less an allowance for them where they are not (Wayland).
+QRect usableArea(const QRect &available, bool panelsKnown);
 // Before a window is first shown: shrinks it if it would not fit the free area of the
 // screen at centre, and places it (its frame included) centred there but fully inside.
 // Once the window manager has framed it, its real frame is checked again.

@@ -1,6 +1,7 @@
 #include "app/widgets/LevelMeter.h"
 
 #include <QAccessible>
+#include <QDateTime>
 #include <QLinearGradient>
 #include <QPainter>
 #include <algorithm>
@@ -8,10 +9,26 @@
 
 namespace parlivo {
 
+namespace {
+
+// Perceived loudness is closer to a logarithmic scale: -48..0 dBFS spans the bar.
+float barFraction(float v)
+{
+    const float db = v > 0 ? 20.0f * std::log10(v) : -96.0f;
+    return std::clamp((db + 48.0f) / 48.0f, 0.0f, 1.0f);
+}
+
+} // namespace
+
 LevelMeter::LevelMeter(QWidget *parent) : QWidget(parent)
 {
     setAccessibleName(tr("Microphone level"));
     setMinimumHeight(8);
+}
+
+int LevelMeter::percent() const
+{
+    return qRound(barFraction(m_level) * 100);
 }
 
 void LevelMeter::setLevel(float peak)
@@ -21,6 +38,14 @@ void LevelMeter::setLevel(float peak)
     m_level = std::max(peak, m_level * 0.7f);
     m_hold = std::max(m_level, m_hold * 0.95f);
     update();
+    // The bar moves many times a second; a screen reader hears of it at most twice a second.
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (QAccessible::isActive() && percent() != m_reportedPercent && now - m_reportedAt >= 500) {
+        m_reportedPercent = percent();
+        m_reportedAt = now;
+        QAccessibleValueChangeEvent event(this, m_reportedPercent);
+        QAccessible::updateAccessibility(&event);
+    }
 }
 
 void LevelMeter::paintEvent(QPaintEvent *)
@@ -31,11 +56,7 @@ void LevelMeter::paintEvent(QPaintEvent *)
     p.setPen(QColor(170, 180, 200));
     p.setBrush(QColor(240, 243, 248));
     p.drawRoundedRect(r, 3, 3);
-    // Perceived loudness is closer to a logarithmic scale: map -48..0 dBFS onto the bar.
-    auto toWidth = [&](float v) {
-        const float db = v > 0 ? 20.0f * std::log10(v) : -96.0f;
-        return r.width() * std::clamp((db + 48.0f) / 48.0f, 0.0f, 1.0f);
-    };
+    auto toWidth = [&](float v) { return r.width() * barFraction(v); };
     QLinearGradient g(r.topLeft(), r.topRight());
     g.setColorAt(0.0, QColor(60, 180, 90));
     g.setColorAt(0.7, QColor(230, 200, 40));

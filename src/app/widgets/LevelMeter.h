@@ -10,6 +10,8 @@ class LevelMeter : public QWidget
 public:
     explicit LevelMeter(QWidget *parent = nullptr);
     float level() const { return m_level; }
+    // The level as drawn, 0 to 100 along the bar: what assistive technology reads.
+    int percent() const;
 
 public Q_SLOTS:
     void setLevel(float peak);   // 0..1
@@ -20,6 +22,8 @@ protected:
 private:
     float m_level = 0;
     float m_hold = 0;
+    int m_reportedPercent = 0;
+    qint64 m_reportedAt = 0;
 };
 
 } // namespace parlivo

@@ -1,14 +1,33 @@
 #include "app/widgets/StatusLine.h"
 
+#include <QAccessible>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionFrame>
 
 namespace parlivo {
 
+StatusAnnouncement::StatusAnnouncement(QWidget *parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("statusAnnouncement"));
+    setFocusPolicy(Qt::NoFocus);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setGeometry(0, 0, 0, 0);   // nothing to see: the line itself shows the text
+    hide();
+}
+
+void StatusAnnouncement::announce(const QString &text)
+{
+    hide();
+    setAccessibleName(text);
+    if (!text.isEmpty())
+        show();
+}
+
 StatusLine::StatusLine(QWidget *parent) : QLineEdit(parent)
 {
     setReadOnly(true);
+    m_announcement = new StatusAnnouncement(this);
     connect(this, &QLineEdit::textChanged, this, &StatusLine::textUpdated);
 }
 
@@ -24,6 +43,11 @@ void StatusLine::textUpdated(const QString &text)
     setCursorPosition(0);
     setToolTip(text);
     setAccessibleDescription(text.isEmpty() ? m_idleDescription : text);
+    // To assistive technology the line is a status bar named by what it says, so a new
+    // text is announced as the status bar's new name.
+    QAccessibleEvent event(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&event);
+    m_announcement->announce(text);
     update();
 }
 

@@ -6,6 +6,16 @@
 
 namespace parlivo {
 
+// What a screen reader says when the line changes: a notification inside the status bar
+// that shows anew with each text, which screen readers on Linux speak as it appears.
+class StatusAnnouncement : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit StatusAnnouncement(QWidget *parent);
+    void announce(const QString &text);
+};
+
 class StatusLine : public QLineEdit
 {
     Q_OBJECT
@@ -24,6 +34,7 @@ private:
     QRect textArea() const;
     void textUpdated(const QString &text);
     QString m_idleDescription;
+    StatusAnnouncement *m_announcement = nullptr;
 };
 
 } // namespace parlivo

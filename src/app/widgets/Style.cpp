@@ -1,6 +1,7 @@
 #include "app/widgets/Style.h"
 
 #include <QApplication>
+#include <QFocusFrame>
 #include <QFont>
 #include <QPainter>
 #include <QPointer>
@@ -10,13 +11,19 @@ namespace parlivo {
 
 namespace {
 
+const QColor FocusRingDark(0x10, 0x2a, 0x5c);
+const QColor FocusRingLight(Qt::white);
+
 // A ring drawn around whichever control of its window has the keyboard focus. It is one
 // overlay for every kind of control, so the blue and green buttons, the lists and the
-// slider all show the focus the same clear way.
-class FocusRing : public QWidget
+// slider all show the focus the same clear way. It lies just outside the control: a dark
+// line between two white ones, so whatever it touches (white, blue, green, the red of
+// the error notice) one of its two colours stands out from it by far more than 3:1.
+// A focus frame to Qt, so assistive technology leaves it out of the window's contents.
+class FocusRing : public QFocusFrame
 {
 public:
-    explicit FocusRing(QWidget *window) : QWidget(window)
+    explicit FocusRing(QWidget *window) : QFocusFrame(window)
     {
         setObjectName(QStringLiteral("focusRing"));
         setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -26,25 +33,6 @@ public:
         connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) { follow(now); });
     }
 
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(QPen(QColor(0xe0, 0x7b, 0x00), 2.5));
-        p.setBrush(Qt::NoBrush);
-        p.drawRoundedRect(QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5), 5, 5);
-        // The ring is all there is of this widget: the rest lets the control show through.
-    }
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (watched == m_target && (event->type() == QEvent::Move || event->type() == QEvent::Resize
-                                    || event->type() == QEvent::Hide || event->type() == QEvent::Show))
-            follow(m_target);
-        return false;
-    }
-
-private:
     void follow(QWidget *target)
     {
         if (m_target != target) {
@@ -60,14 +48,49 @@ private:
             return;
         }
         const QRect r(target->mapTo(window, QPoint(0, 0)), target->size());
-        const QRect ring = r.adjusted(-3, -3, 3, 3);
-        setGeometry(ring);
-        setMask(QRegion(rect()).subtracted(QRegion(rect().adjusted(4, 4, -4, -4))));
+        setGeometry(r.adjusted(-FocusRingWidth, -FocusRingWidth, FocusRingWidth, FocusRingWidth));
+        setMask(QRegion(rect()).subtracted(
+            QRegion(rect().adjusted(FocusRingWidth, FocusRingWidth, -FocusRingWidth, -FocusRingWidth))));
         show();
         raise();
     }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        // The mask keeps only the band outside the control: white, two dark, white.
+        QPainter p(this);
+        p.fillRect(rect(), FocusRingLight);
+        p.fillRect(rect().adjusted(1, 1, -1, -1), FocusRingDark);
+        p.fillRect(rect().adjusted(3, 3, -3, -3), FocusRingLight);
+    }
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_target && (event->type() == QEvent::Move || event->type() == QEvent::Resize
+                                    || event->type() == QEvent::Hide || event->type() == QEvent::Show))
+            follow(m_target);
+        return false;
+    }
+
+private:
     QPointer<QWidget> m_target;
 };
+
+// Every window of the program that takes the focus (dialogs, message boxes, the viewer,
+// the about box, the error notice) gets the same ring the first time it does; pop-ups
+// (menus, lists of a combo box) mark their current entry themselves.
+void ringTheFocusedWindow(QWidget *now)
+{
+    if (!now)
+        return;
+    QWidget *window = now->window();
+    const Qt::WindowType type = window->windowType();
+    if (type != Qt::Window && type != Qt::Dialog && type != Qt::Tool && type != Qt::Sheet)
+        return;
+    if (window->findChild<FocusRing *>(QStringLiteral("focusRing"), Qt::FindDirectChildrenOnly))
+        return;
+    (new FocusRing(window))->follow(now);
+}
 
 } // namespace
 
@@ -86,9 +109,9 @@ void applyStyle(QApplication &app)
         QLabel#Label14 { color: #1f3d73; }
         QLabel[role="titlebutton"] { color: #1f3d73; border-radius: 6px; background: transparent; }
         QLabel[role="titlebutton"]:hover { background: rgba(47, 111, 208, 45); }
-        QLabel#Label12:hover { background: #e5484d; color: white; }
+        QLabel#Label12:hover { background: #c62828; color: white; }
         QLabel[role="start"] { color: white; background: #2f6fd0; border-radius: 10px; }
-        QLabel[role="start"]:hover { background: #3d7fe3; }
+        QLabel[role="start"]:hover { background: #2560bd; }
         QLabel#Label23 { color: #2a5db0; }
         QLabel#Label1 { color: #233; }
         QLabel#Label22 { color: #2a5db0; }
@@ -99,16 +122,24 @@ void applyStyle(QApplication &app)
         QPushButton:hover { background: #e3ecfa; }
         QPushButton:pressed { background: #cbd9f2; }
         QPushButton#Button2 { background: #2f6fd0; color: white; border: none; }
-        QPushButton#Button2:hover { background: #3d7fe3; }
-        QPushButton#Button3 { background: #2e9d5b; color: white; border: none; }
-        QPushButton#Button3:hover { background: #38b56a; }
+        QPushButton#Button2:hover { background: #2560bd; }
+        QPushButton#Button3 { background: #1e7b45; color: white; border: none; }
+        QPushButton#Button3:hover { background: #17703d; }
         QPushButton#cmdRecRecord { color: #b3261e; }
+        QAbstractItemView { outline: 0; }
     )"));
 }
 
 void installFocusRing(QWidget *window)
 {
-    new FocusRing(window);
+    static bool watching = false;
+    if (!watching) {
+        watching = true;
+        QObject::connect(qApp, &QApplication::focusChanged, qApp,
+                         [](QWidget *, QWidget *now) { ringTheFocusedWindow(now); });
+    }
+    if (!window->findChild<FocusRing *>(QStringLiteral("focusRing"), Qt::FindDirectChildrenOnly))
+        new FocusRing(window);
 }
 
 } // namespace parlivo

@@ -1,6 +1,7 @@
 #include "app/widgets/WrapButton.h"
 
 #include <QEvent>
+#include <QKeySequence>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
@@ -43,6 +44,35 @@ QFont WrapButton::fittedFont(const QRect &area)
     return f;
 }
 
+void WrapButton::setAccessKey(QChar letter)
+{
+    m_accessKey = letter.toLower();
+    setShortcut(QKeySequence(Qt::ALT | Qt::Key(letter.toUpper().unicode())));
+    update();
+}
+
+QString WrapButton::drawnCaption() const
+{
+    QString caption = text();
+    int at = -1;
+    if (!m_accessKey.isNull()) {
+        for (int i = 0; i < caption.size() && at < 0; ++i)
+            if (caption[i].toLower() == m_accessKey && (i == 0 || !caption[i - 1].isLetterOrNumber()))
+                at = i;
+        if (at < 0)
+            at = caption.indexOf(m_accessKey, 0, Qt::CaseInsensitive);
+    }
+    QString drawn;
+    for (int i = 0; i < caption.size(); ++i) {
+        if (i == at)
+            drawn += QLatin1Char('&');
+        drawn += caption[i];
+        if (caption[i] == QLatin1Char('&'))
+            drawn += QLatin1Char('&');
+    }
+    return drawn;
+}
+
 void WrapButton::paintEvent(QPaintEvent *)
 {
     QStylePainter p(this);
@@ -55,7 +85,7 @@ void WrapButton::paintEvent(QPaintEvent *)
     const QRect area = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this).adjusted(3, 0, -3, 0);
     p.setFont(fittedFont(area));
     p.setPen(option.palette.color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
-    p.drawText(area, Qt::TextWordWrap | Qt::AlignCenter, text());
+    p.drawText(area, Qt::TextWordWrap | Qt::AlignCenter | Qt::TextShowMnemonic, drawnCaption());
 }
 
 } // namespace parlivo

@@ -1,6 +1,7 @@
 #include "platform/character/CharacterAgent.h"
 
 #include "platform/character/CharacterWindow.h"
+#include "platform/desktop/WindowPlacement.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -68,7 +69,7 @@ double CharacterAgent::estimatedSpeechSeconds(const QString &text)
 CharacterAgent::CharacterAgent(std::unique_ptr<CharacterData> data, SpeechFactory speech, QObject *parent)
     : HelpCharacter(parent), m_data(std::move(data)), m_speechFactory(std::move(speech))
 {
-    m_window = std::make_unique<CharacterWindow>(m_data->size);
+    m_window = new CharacterWindow(m_data->size);
     m_timer.setInterval(FrameMs);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &CharacterAgent::tick);
@@ -80,6 +81,49 @@ CharacterAgent::~CharacterAgent()
     m_timer.stop();
     if (m_engine && m_speaking)
         m_engine->stop();
+    delete m_window.data();
+}
+
+void CharacterAgent::setOwnerWindow(QWidget *owner, bool inside)
+{
+    const QPoint at = standing();
+    m_owner = owner;
+    m_inside = owner && inside;
+    if (!m_window || (!m_inside && m_window->isWindow()))
+        return;
+    const bool visible = m_window->isVisible();
+    if (m_inside) {
+        m_window->setParent(owner, Qt::Widget);
+        // Clicks go to the controls beneath: the window stays usable while it speaks.
+        m_window->setAttribute(Qt::WA_TransparentForMouseEvents);
+    } else {
+        m_window->setParent(nullptr, CharacterWindow::OwnWindowFlags);
+        m_window->setAttribute(Qt::WA_TransparentForMouseEvents, false);
+    }
+    standAt(at);
+    m_window->setVisible(visible);
+    if (m_inside && visible)
+        m_window->raise();
+}
+
+QPoint CharacterAgent::ownerOrigin() const
+{
+    // The client area's corner in Qt's own books: on Wayland not where it really is, but
+    // the same origin the positions were computed from, so the difference is exact.
+    return m_inside && m_owner ? m_owner->geometry().topLeft() : QPoint();
+}
+
+QPoint CharacterAgent::standing() const
+{
+    if (!m_window)
+        return {};
+    return m_window->pos() + ownerOrigin();
+}
+
+void CharacterAgent::standAt(QPoint screen)
+{
+    if (m_window)
+        m_window->move(screen - ownerOrigin());
 }
 
 double CharacterAgent::now() const
@@ -155,6 +199,7 @@ void CharacterAgent::StopAll()
         const Request r = *m_current;
         m_current.reset();
         if (m_speaking) {
+            m_window->setAccessibleDescription(QString());
             // Clear first: the component may report the end of the cut speech at once.
             m_speaking = false;
             m_speechPending = false;
@@ -227,22 +272,28 @@ bool CharacterAgent::begin(const Request &r)
         m_snapPose = true;
         m_anim = m_data->animation(m_data->appearName);
         renderFrame();
-        m_window->show();
+        if (m_window) {
+            m_window->show();
+            // Above every control, the intro panel included.
+            if (m_inside)
+                m_window->raise();
+        }
         return m_anim != nullptr;
     case Request::Hide:
         if (!m_shown)
             return false;
         m_anim = m_data->animation(m_data->disappearName);
         if (!m_anim) {
-            m_window->hide();
+            if (m_window)
+                m_window->hide();
             m_shown = false;
         }
         return m_anim != nullptr;
     case Request::MoveTo: {
-        const QPointF from = m_window->pos();
+        const QPointF from = standing();
         const double distance = std::hypot(r.to.x() - from.x(), r.to.y() - from.y());
         if (!m_shown || distance < 1.0) {
-            m_window->move(r.to);
+            standAt(r.to);
             return false;
         }
         m_flying = true;
@@ -253,6 +304,8 @@ bool CharacterAgent::begin(const Request &r)
     }
     case Request::Speak:
         m_speaking = true;
+        // The words are not shown (no balloon); screen readers find them here.
+        m_window->setAccessibleDescription(r.text);
         if (SpeechEngine *e = engine()) {
             m_speechPending = true;
             m_deadline = -1;   // set once the component reports the start
@@ -297,16 +350,18 @@ void CharacterAgent::finishCurrent()
     m_current.reset();
     switch (r.type) {
     case Request::Hide:
-        m_window->hide();
+        if (m_window)
+            m_window->hide();
         m_shown = false;
         break;
     case Request::MoveTo:
-        m_window->move(r.to);
+        standAt(r.to);
         m_flying = false;
         break;
     case Request::Speak:
         m_speaking = false;
         m_speechPending = false;
+        m_window->setAccessibleDescription(QString());
         break;
     default:
         break;
@@ -364,7 +419,7 @@ void CharacterAgent::updatePose(double dt)
         const double span = std::max(1e-3, m_deadline - m_started);
         const double u = ease((t - m_started) / span);
         const QPointF p = m_flyFrom + (m_flyTo - m_flyFrom) * u;
-        m_window->move(p.toPoint());
+        standAt(p.toPoint());
         if (const CharacterAnimation *fly = m_data->animation(m_data->flyName))
             fly->sample(t - m_started, target);
         const double dir = m_flyTo.x() > m_flyFrom.x() ? 1.0 : -1.0;
@@ -410,7 +465,8 @@ void CharacterAgent::renderFrame()
         QPainter p(&frame);
         m_data->render(p, m_pose, now());
     }
-    m_window->setFrame(std::move(frame));
+    if (m_window)
+        m_window->setFrame(std::move(frame));
 }
 
 // ---------------------------------------------------------------- host
@@ -445,8 +501,18 @@ bool CharacterAgentHost::load(const QString &name, const QString &file)
     auto data = CharacterData::load(path, &m_error);
     if (!data)
         return false;
-    m_characters.emplace_back(name, std::make_unique<CharacterAgent>(std::move(data), m_speech));
+    auto agent = std::make_unique<CharacterAgent>(std::move(data), m_speech);
+    if (m_owner)
+        agent->setOwnerWindow(m_owner, !topLevelPositionsHonoured());
+    m_characters.emplace_back(name, std::move(agent));
     return true;
+}
+
+void CharacterAgentHost::setOwnerWindow(QWidget *window)
+{
+    m_owner = window;
+    for (auto &entry : m_characters)
+        entry.second->setOwnerWindow(window, !topLevelPositionsHonoured());
 }
 
 HelpCharacter *CharacterAgentHost::character(const QString &name)

@@ -5,6 +5,7 @@
 // component with a voice of the character's own; without one the mouth still moves for
 // about as long as the words would take, so the queue keeps going.
 #include "platform/character/CharacterData.h"
+#include "platform/character/CharacterWindow.h"
 #include "platform/CharacterHost.h"
 #include "platform/SpeechEngine.h"
 
@@ -21,8 +22,6 @@
 #include <optional>
 
 namespace parlivo {
-
-class CharacterWindow;
 
 class CharacterAgent : public HelpCharacter
 {
@@ -50,8 +49,16 @@ public:
     // Performs due work now instead of waiting for the next frame (tests).
     void advance() { tick(); }
 
+    // Where top-level windows cannot be placed (Wayland), the character is drawn inside
+    // owner as a child above its controls; elsewhere it keeps a window of its own and
+    // owner only serves to stack it. MoveTo's screen positions are turned into owner's
+    // coordinates by the same origin the positions were computed from, so a topic's
+    // offsets keep meaning the same place in the window.
+    void setOwnerWindow(QWidget *owner, bool inside);
+    bool isInsideOwner() const { return m_inside; }
+
     const CharacterData &data() const { return *m_data; }
-    CharacterWindow *window() const { return m_window.get(); }
+    CharacterWindow *window() const { return m_window.data(); }
     bool isShown() const { return m_shown; }
     bool isBusy() const { return m_current.has_value() || !m_queue.empty(); }
     bool isSpeaking() const { return m_speaking; }
@@ -87,6 +94,10 @@ private:
     void updatePose(double dt);
     void renderFrame();
     void note(const QString &event, const QString &what);
+    // The character's top-left corner in screen pixels, as MoveTo takes it.
+    QPoint standing() const;
+    void standAt(QPoint screen);
+    QPoint ownerOrigin() const;
     double now() const;
     SpeechEngine *engine();
 
@@ -94,7 +105,10 @@ private:
     SpeechFactory m_speechFactory;
     std::unique_ptr<SpeechEngine> m_engine;
     bool m_engineTried = false;
-    std::unique_ptr<CharacterWindow> m_window;
+    // Owned by the agent; inside an owner window, that window may delete it first.
+    QPointer<CharacterWindow> m_window;
+    QPointer<QWidget> m_owner;
+    bool m_inside = false;
     QTimer m_timer;
     QElapsedTimer m_clock;
     double m_pace = 1.0;
@@ -131,12 +145,15 @@ public:
 
     bool load(const QString &name, const QString &file) override;
     HelpCharacter *character(const QString &name) override;
+    // Where top-level positions are not honoured, the characters are drawn inside window.
+    void setOwnerWindow(QWidget *window) override;
     QString lastError() const { return m_error; }
 
 private:
     QString m_folder;
     CharacterAgent::SpeechFactory m_speech;
     std::vector<std::pair<QString, std::unique_ptr<CharacterAgent>>> m_characters;
+    QPointer<QWidget> m_owner;
     QString m_error;
 };
 

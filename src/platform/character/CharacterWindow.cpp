@@ -31,7 +31,7 @@ bool hardenAlpha(QImage &image, int threshold)
 }
 
 CharacterWindow::CharacterWindow(QSize size)
-    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus)
+    : QWidget(nullptr, OwnWindowFlags)
 {
     setObjectName(QStringLiteral("helpCharacter"));
     setWindowTitle(QStringLiteral("Parlivo help"));

@@ -1,6 +1,7 @@
 #pragma once
 // The help character's own window: frameless, always on top, never taking the focus, and
-// shaped to the figure. The shape is a per-frame bitmap mask as well as a translucent
+// shaped to the figure (or, where windows cannot be placed, the same shaped widget as a
+// child of the window it explains). The shape is a per-frame bitmap mask as well as a translucent
 // background: without a compositing window manager a translucent window alone is drawn
 // as a black box.
 #include <QImage>
@@ -12,6 +13,9 @@ class CharacterWindow : public QWidget
 {
     Q_OBJECT
 public:
+    static constexpr Qt::WindowFlags OwnWindowFlags =
+        Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus;
+
     explicit CharacterWindow(QSize size);
 
     // Shows a frame (ARGB, premultiplied, the window's size). Pixels are made either fully

@@ -1,4 +1,5 @@
 #include "platform/desktop/BalloonTipWidget.h"
+#include "platform/desktop/WindowPlacement.h"
 
 #include <QApplication>
 #include <QBitmap>
@@ -55,9 +56,18 @@ QSize BalloonBubble::contentSize() const
 
 void BalloonBubble::showNear(QWidget *control)
 {
+    // A child pop-up of the control's window: the compositor places it relative to that
+    // window, and both positions below come from the same books, so the pointer lands on
+    // the control wherever the window really stands.
+    QWidget *owner = control->window();
+    if (parentWidget() != owner)
+        setParent(owner, windowFlags());
     const QRect target(control->mapToGlobal(QPoint(0, 0)), control->size());
     QScreen *screen = control->screen();
-    const QRect avail = screen ? screen->availableGeometry() : QRect(0, 0, 1920, 1080);
+    // Where the screen's layout is unknown (Wayland), the balloon keeps inside the window.
+    const QRect avail = !topLevelPositionsHonoured() ? QRect(owner->mapToGlobal(QPoint(0, 0)), owner->size())
+                        : screen                     ? screen->availableGeometry()
+                                                     : QRect(0, 0, 1920, 1080);
     QPoint anchor(target.center().x(), target.bottom());
     m_pointerUp = anchor.y() + height() <= avail.bottom();
     if (!m_pointerUp)
@@ -181,7 +191,7 @@ void QtBalloonTip::showTip()
     if (!m_control || !m_control->isVisible())
         return;
     if (!m_bubble)
-        m_bubble = new BalloonBubble;
+        m_bubble = new BalloonBubble(m_control->window());
     m_bubble->setContent(m_icon, m_title, m_text, m_textColor, m_background);
     m_bubble->showNear(m_control);
     m_hideAfter.start(m_duration);

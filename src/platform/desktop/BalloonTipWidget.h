@@ -18,6 +18,8 @@ public:
     void setContent(int icon, const QString &title, const QString &text, const QColor &textColor,
                     const QColor &background);
     void showNear(QWidget *control);
+    // The tip of the pointer, in the bubble's coordinates.
+    QPoint pointerTip() const { return {m_pointerX, m_pointerUp ? 0 : height() - 1}; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -54,6 +56,7 @@ public:
     QColor textColor() const { return m_textColor; }
     QColor backgroundColor() const { return m_background; }
     bool isShowing() const;
+    BalloonBubble *bubble() const { return m_bubble; }
 
     void showTip();
     void hideTip();

@@ -1,4 +1,5 @@
 #include "platform/desktop/QtDesktop.h"
+#include "platform/desktop/WindowSheet.h"
 
 #include <QClipboard>
 #include <QDesktopServices>
@@ -92,7 +93,7 @@ void QtInputPrompt::open(QWidget *parent, const QString &prompt, const QString &
         if (onDone)
             later([onDone, text] { onDone(text); });
     });
-    dialog->open();
+    openOverWindow(dialog);
 }
 
 namespace {
@@ -120,7 +121,7 @@ void QtMessageBox::inform(QWidget *parent, const QString &text, const QString &t
         if (onClosed)
             later(onClosed);
     });
-    box->open();
+    openOverWindow(box);
 }
 
 void QtMessageBox::askYesNo(QWidget *parent, const QString &text, const QString &title, Icon icon,
@@ -133,7 +134,7 @@ void QtMessageBox::askYesNo(QWidget *parent, const QString &text, const QString 
         if (onAnswer)
             later([onAnswer, yes] { onAnswer(yes); });
     });
-    box->open();
+    openOverWindow(box);
 }
 
 void QtClipboard::clear()

@@ -257,10 +257,13 @@ TEST_F(Character, StopAllCutsSpeechAndTheQueueAtOnce)
     agent->Hide();
     speechRuns(false);
     ASSERT_TRUE(agent->isSpeaking());
+    // Without a balloon, screen readers find the words in the window's description.
+    EXPECT_EQ(agent->window()->accessibleDescription(), "a long sentence that goes on and on");
     speech->calls.clear();
 
     agent->StopAll();
     EXPECT_EQ(speech->calls, QStringList{"stop"});
+    EXPECT_EQ(agent->window()->accessibleDescription(), "");
     EXPECT_FALSE(agent->isBusy());
     EXPECT_FALSE(agent->isSpeaking());
     // The component reporting the end of the cut sentence changes nothing.
@@ -337,4 +340,30 @@ TEST_F(Character, MoveWhileHiddenPlacesWithoutFlyingAndShowAppearsThere)
     agent->Hide();
     ASSERT_TRUE(waitIdle());
     EXPECT_FALSE(agent->window()->isVisible());
+}
+
+// Where top-level windows cannot be placed, the character is a child of the window it
+// explains: screen positions from the window's corner land at the same place inside it,
+// and a window closed first takes the character's figure with it without harm.
+TEST_F(Character, InsideItsWindowScreenPositionsBecomeWindowPositions)
+{
+    auto owner = std::make_unique<QWidget>();
+    owner->setGeometry(240, 160, 700, 500);
+    agent->MoveTo(260, 170);
+    ASSERT_TRUE(waitIdle());
+    agent->setOwnerWindow(owner.get(), true);
+    EXPECT_EQ(agent->window()->parentWidget(), owner.get());
+    EXPECT_EQ(agent->window()->pos(), QPoint(20, 10)) << "stays where it stood";
+    agent->Show();
+    agent->MoveTo(240 + 293, 160 + 190);
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(agent->window()->geometry().topLeft(), QPoint(293, 190));
+    EXPECT_TRUE(agent->window()->isVisible());
+    EXPECT_TRUE(agent->window()->testAttribute(Qt::WA_TransparentForMouseEvents));
+
+    owner.reset();
+    EXPECT_EQ(agent->window(), nullptr);
+    agent->MoveTo(10, 10);
+    agent->Hide();
+    EXPECT_TRUE(waitIdle());
 }
