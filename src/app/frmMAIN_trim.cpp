@@ -6,6 +6,7 @@
 
 #include "app/frmTrim.h"
 #include "audio/AudioEditJob.h"
+#include "platform/desktop/WindowSheet.h"
 
 #include <QAction>
 #include <QFile>
@@ -195,10 +196,10 @@ void frmMAIN::cmdAudioTrim_Click()
         setStatus(QStringLiteral("There is no audio to trim yet: record, convert or choose it in Step 1"));
         return;
     }
-    if (!trimWindow) {
+    const bool opening = !trimWindow;
+    if (opening) {
         trimWindow = new frmTrim(m_folders.tempFolder(), this);
         trimWindow->setAttribute(Qt::WA_DeleteOnClose);
-        trimWindow->setWindowModality(Qt::WindowModal);
         connect(trimWindow, &frmTrim::playRequested, this, [this](const QString &wav) {
             if (!SMAudioPlayAndRecordX1)
                 return;
@@ -214,9 +215,12 @@ void frmMAIN::cmdAudioTrim_Click()
     trimWindow->setEditing(audioEditRunning());
     trimWindow->setCanUndo(canUndoAudioEdit());
     trimWindow->showAudio(draft.my_recording);
-    trimWindow->show();
-    trimWindow->raise();
-    trimWindow->activateWindow();
+    if (opening) {
+        openOverWindow(trimWindow);
+    } else {
+        trimWindow->raise();
+        trimWindow->activateWindow();
+    }
 }
 
 } // namespace parlivo
