@@ -109,8 +109,6 @@ AllowUsers $PUBSERVER_USER
 X11Forwarding no
 AllowTcpForwarding no
 PermitTunnel no
-MaxStartups 50
-MaxSessions 20
 LogLevel VERBOSE
 Subsystem sftp internal-sftp
 Match User $PUBSERVER_USER

@@ -7,6 +7,7 @@
 #include <QImageReader>
 #include <QImageWriter>
 #include <QSaveFile>
+#include <QSet>
 #include <QtEndian>
 
 #include <cstring>
@@ -285,6 +286,32 @@ QByteArray webpWithoutMetadata(const QByteArray &b)
     return QByteArray("RIFF") + le32Bytes(quint32(body.size())) + body;
 }
 
+// Opaque and of more colours than a palette holds: a photo rather than a drawing.
+bool looksLikeAPhoto(const QImage &image)
+{
+    if (image.hasAlphaChannel()) {
+        const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+        for (int y = 0; y < argb.height(); ++y) {
+            const auto *line = reinterpret_cast<const QRgb *>(argb.constScanLine(y));
+            for (int x = 0; x < argb.width(); ++x) {
+                if (qAlpha(line[x]) != 255)
+                    return false;
+            }
+        }
+    }
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+    QSet<QRgb> colours;
+    for (int y = 0; y < rgb.height(); ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(rgb.constScanLine(y));
+        for (int x = 0; x < rgb.width(); ++x) {
+            colours.insert(line[x]);
+            if (colours.size() > 256)
+                return true;
+        }
+    }
+    return false;
+}
+
 QImage withoutText(const QImage &image)
 {
     // A fresh image of the same pixels: a decoded picture keeps its text chunks and
@@ -447,7 +474,7 @@ CleanPicture writeCleanPicture(const QString &source, const QString &target, con
         // Only JPEG and PNG are written here: GIF has no writer, and the others are shown
         // as well as PNG.
         if (r.format != "jpeg")
-            r.format = "png";
+            r.format = options.photosAsJpeg && looksLikeAPhoto(image) ? "jpeg" : "png";
         QBuffer encoded;
         encoded.open(QIODevice::WriteOnly);
         QImageWriter writer(&encoded, r.format);

@@ -49,6 +49,9 @@ struct PictureOptions
     // picture is scaled down and rewritten.
     int maxLongSide = 0;
     int jpegQuality = 92;
+    // When rewritten, an opaque picture of many colours (a photo) is written as JPEG, whatever
+    // it was: as PNG it would weigh several times as much. Few colours or transparency stay PNG.
+    bool photosAsJpeg = false;
 };
 
 struct CleanPicture

@@ -81,7 +81,7 @@ bool isPicture(const QString &path)
 {
     QImageReader reader(path);
     reader.setDecideFormatFromContent(true);
-    // Only what a browser shows: the page names the picture ".gif" whatever it is.
+    // Only what a browser shows.
     static const QByteArrayList shown{"gif", "jpeg", "jpg", "png", "bmp", "webp"};
     if (!reader.canRead() || !shown.contains(reader.format()))
         return false;

@@ -2,12 +2,15 @@
 
 #include "CleanCopy.h"
 #include "ContentCheck.h"
+#include "WebPicture.h"
 
 #include "message/Naming.h"
+#include "platform/audio/Mp3Copy.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QSaveFile>
 
 #include <vector>
@@ -139,14 +142,18 @@ PreparedMessage prepareMessage(const MessageInputs &in, const PrepareOptions &o)
         values.transcript = in.transcript;
     }
 
-    const QString pictureCopy = folder + o.baseName + QStringLiteral(".gif");
+    // The picture is named for what it is, whatever its name said.
     const QString pictureSource = in.wants_picture ? in.my_picture : o.appFolder + QStringLiteral("/HTML/Rabbit.gif");
-    const CleanPicture picture = writeCleanPicture(pictureSource, pictureCopy);
+    const WebPicture picture = writeWebPicture(pictureSource, folder, o.baseName);
     if (!picture.ok)
         return fail(QStringLiteral("The picture"), pictureSource, picture.error);
+    const QString pictureCopy = picture.path;
     r.written << pictureCopy;
-    r.pictureName = GetFileName(pictureCopy) + QStringLiteral(".gif");
+    r.pictureName = QFileInfo(pictureCopy).fileName();
     values.pictureName = r.pictureName;
+    values.pictureType = picture.mediaType;
+    values.pictureWidth = picture.size.width();
+    values.pictureHeight = picture.size.height();
 
     if (in.wants_backsound) {
         const QString copy = folder + o.baseName + QStringLiteral(".wav");
@@ -155,6 +162,14 @@ PreparedMessage prepareMessage(const MessageInputs &in, const PrepareOptions &o)
         r.written << copy;
         values.hasBackgroundSound = true;
         values.backgroundSoundName = GetFileName(copy) + QStringLiteral(".wav");
+        // Browsers play the light copy first and fall back to the WAV; a sound the encoder
+        // cannot read goes out as the WAV alone.
+        const QString light = folder + o.baseName + QStringLiteral(".background.mp3");
+        if (writeMp3Copy(copy, light).isEmpty()) {
+            r.written << light;
+            values.hasWebBackgroundSound = true;
+            values.webBackgroundSoundName = QFileInfo(light).fileName();
+        }
     }
 
     if (in.wants_video) {
@@ -180,6 +195,7 @@ PreparedMessage prepareMessage(const MessageInputs &in, const PrepareOptions &o)
 
     const QString templatePath = o.appFolder + QLatin1Char('/') + variant.templateFile;
     const QString pagePath = folder + r.pageName;
+    values.pageName = r.pageName;
     const PageResult page = generatePage(templatePath, pagePath, replacementsFor(values, variant.order));
     if (!page.ok) {
         for (const QString &path : std::as_const(r.written))
@@ -222,6 +238,9 @@ bool addWebVideo(PreparedMessage &m, const WebVideoOutcome &video, QString *erro
     m.values.webVideoName = QFileInfo(m.webVideoPath).fileName();
     m.values.hasPoster = video.poster;
     m.values.posterName = QFileInfo(m.posterPath).fileName();
+    const QSize posterSize = video.poster ? QImageReader(m.posterPath).size() : QSize();
+    m.values.posterWidth = posterSize.isValid() ? posterSize.width() : 0;
+    m.values.posterHeight = posterSize.isValid() ? posterSize.height() : 0;
     for (const auto &[made, path] : {std::pair{video.mp4, m.webVideoPath}, std::pair{video.poster, m.posterPath}}) {
         if (made && !m.written.contains(path))
             m.written << path;

@@ -102,45 +102,61 @@ SafeLink safeLinkValue(const QString &typed)
     return {false, QString()};
 }
 
+QString pageDescription(const PageValues &v)
+{
+    const QString typed = previewText(v.textMessage).trimmed();
+    if (!typed.isEmpty())
+        return typed;
+    if (v.hasAudio)
+        return QStringLiteral("A spoken message is waiting for you: open the page to listen.");
+    if (v.hasVideo)
+        return QStringLiteral("A video message is waiting for you: open the page to watch.");
+    return QStringLiteral("A message with a picture is waiting for you.");
+}
+
 QVector<Replacement> replacementsFor(const PageValues &v, ReplacementOrder order)
 {
     const auto ph = [](const char *p) { return QString::fromLatin1(p); };
+    const auto number = [](int n) { return n > 0 ? QString::number(n) : QString(); };
     const QString typed = withoutControlCharacters(v.textMessage, true);
     const QString text = typed.isEmpty()
         ? QString()
         : QStringLiteral("My Text Message: ") + escapeHtml(typed);
-    // A link preview carries the start of the text only; the page carries all of it.
-    const QString preview = typed.isEmpty()
-        ? QString()
-        : QStringLiteral("My Text Message: ") + escapeHtml(previewText(typed));
+    // A link that was entered and then cleared is no link: an empty one would lead nowhere.
+    const bool link = v.hasLink && !v.link.isEmpty();
 
     QVector<Replacement> r;
-    r.push_back({ph(Placeholder::PageBase), escapeHtml(v.pageBase), {}});
-    if (v.hasBackgroundSound)
-        r.push_back({ph(Placeholder::BackgroundSound), escapeHtml(v.backgroundSoundName), {}});
-    const Replacement link{ph(Placeholder::Link), escapeHtml(v.link), {}};
-    const Replacement picture{ph(Placeholder::Picture), escapeHtml(v.pictureName), {}};
+    r.push_back({ph(Placeholder::PageBase), escapeHtml(v.pageBase)});
+    r.push_back({ph(Placeholder::BackgroundSound), escapeHtml(v.backgroundSoundName), !v.hasBackgroundSound});
+    const Replacement linkValue{ph(Placeholder::Link), escapeHtml(v.link), !link};
+    const Replacement picture{ph(Placeholder::Picture), escapeHtml(v.pictureName)};
     if (order == ReplacementOrder::A) {
-        if (v.hasLink)
-            r.push_back(link);
+        r.push_back(linkValue);
         r.push_back(picture);
     } else {
         r.push_back(picture);
-        if (v.hasLink)
-            r.push_back(link);
+        r.push_back(linkValue);
     }
-    if (v.hasAudio)
-        r.push_back({ph(Placeholder::Audio), escapeHtml(v.audioName), {}});
-    r.push_back({ph(Placeholder::TextMessage), text, preview});
+    r.push_back({ph(Placeholder::Audio), escapeHtml(v.audioName), !v.hasAudio});
+    r.push_back({ph(Placeholder::TextMessage), text, typed.isEmpty()});
     if (v.hasVideo) {
-        r.push_back({ph(Placeholder::Video), escapeHtml(v.videoName), {}, v.originalVideoWithheld});
-        r.push_back({ph(Placeholder::WebVideo), escapeHtml(v.webVideoName), {}, !v.hasWebVideo});
-        r.push_back({ph(Placeholder::Poster), escapeHtml(v.posterName), {}, !v.hasPoster});
+        r.push_back({ph(Placeholder::Video), escapeHtml(v.videoName), v.originalVideoWithheld});
+        r.push_back({ph(Placeholder::WebVideo), escapeHtml(v.webVideoName), !v.hasWebVideo});
+        r.push_back({ph(Placeholder::Poster), escapeHtml(v.posterName), !v.hasPoster});
     }
-    if (v.hasCaptions)
-        r.push_back({ph(Placeholder::Captions), escapeHtml(v.captionsName), {}});
+    r.push_back({ph(Placeholder::Captions), escapeHtml(v.captionsName), !v.hasCaptions});
     r.push_back({ph(Placeholder::Transcript),
-                 v.hasCaptions ? escapeHtml(withoutControlCharacters(v.transcript, true)) : QString(), {}});
+                 v.hasCaptions ? escapeHtml(withoutControlCharacters(v.transcript, true)) : QString(), !v.hasCaptions});
+    // Sizes ride on the lines of their picture, which stay even when a size is unknown.
+    r.push_back({ph(Placeholder::PosterWidth), number(v.posterWidth)});
+    r.push_back({ph(Placeholder::PosterHeight), number(v.posterHeight)});
+    r.push_back({ph(Placeholder::Page), escapeHtml(v.pageName)});
+    r.push_back({ph(Placeholder::PictureWidth), number(v.pictureWidth)});
+    r.push_back({ph(Placeholder::PictureHeight), number(v.pictureHeight)});
+    r.push_back({ph(Placeholder::PictureType), escapeHtml(v.pictureType)});
+    r.push_back({ph(Placeholder::WebBackgroundSound), escapeHtml(v.webBackgroundSoundName),
+                 !(v.hasBackgroundSound && v.hasWebBackgroundSound)});
+    r.push_back({ph(Placeholder::Description), escapeHtml(pageDescription(v))});
     return r;
 }
 
@@ -150,9 +166,8 @@ QString replaceInTemplateText(const QString &line, const QVector<Replacement> &r
     // only looked for in the template pieces.
     struct Piece { QString text; bool inserted; };
     std::vector<Piece> pieces{{line, false}};
-    const bool metaLine = line.trimmed().startsWith(QLatin1String("<meta"), Qt::CaseInsensitive);
     for (const Replacement &rep : replacements) {
-        const QString &value = metaLine && !rep.inMeta.isNull() ? rep.inMeta : rep.value;
+        const QString &value = rep.value;
         if (rep.placeholder.isEmpty())
             continue;
         std::vector<Piece> next;

@@ -7,7 +7,8 @@
 
 namespace parlivo {
 
-// The literal strings a template carries (case matters).
+// The literal strings a template carries (case matters). A template line that names the
+// placeholder of an element the message does not have is left out of the page.
 namespace Placeholder {
 inline constexpr const char *BackgroundSound = "my_wave.wav";
 inline constexpr const char *Link = "https://parlivo.example.org/";
@@ -24,6 +25,19 @@ inline constexpr const char *Transcript = "MYTRANSCRIPT";
 // left out of the page.
 inline constexpr const char *WebVideo = "MY_WEB_VIDEO.mp4";
 inline constexpr const char *Poster = "MY_POSTER.jpg";
+inline constexpr const char *PosterWidth = "MY_POSTER_WIDTH";
+inline constexpr const char *PosterHeight = "MY_POSTER_HEIGHT";
+// The page's own name, for the address a link preview names.
+inline constexpr const char *Page = "MY_PAGE.htm";
+// The picture's size in pixels and its media type, so the page keeps its place while it
+// loads and link previews know what they get.
+inline constexpr const char *PictureWidth = "MY_IMAGE_WIDTH";
+inline constexpr const char *PictureHeight = "MY_IMAGE_HEIGHT";
+inline constexpr const char *PictureType = "MY_IMAGE_TYPE";
+// The light copy of the background sound that browsers play first.
+inline constexpr const char *WebBackgroundSound = "MY_WEB_WAVE.mp3";
+// One line about the message for search results and link previews.
+inline constexpr const char *Description = "MY_DESCRIPTION";
 } // namespace Placeholder
 
 enum class ReplacementOrder { A, B };
@@ -49,19 +63,21 @@ struct Replacement
 {
     QString placeholder;
     QString value;
-    QString inMeta{};   // the value inside <meta> lines (link previews), when it differs
     bool dropLine = false;   // template lines holding the placeholder are left out instead
 };
 
-// What the page gets. Conditional replacements are simply left out of the list, so
-// the template's own text stays in the page.
+// What the page gets. The lines of an element the message does not have are left out.
 struct PageValues
 {
     bool hasBackgroundSound = false;
     QString backgroundSoundName;
+    bool hasWebBackgroundSound = false;   // its MP3 copy was made
+    QString webBackgroundSoundName;
     bool hasLink = false;
     QString link;             // already made safe (see safeLinkValue)
     QString pictureName;
+    int pictureWidth = 0, pictureHeight = 0;   // as shown, orientation applied
+    QString pictureType;      // "image/jpeg", ...
     bool hasAudio = false;
     QString audioName;
     QString textMessage;      // as typed; escaped when inserted
@@ -70,6 +86,7 @@ struct PageValues
     // The original could not be copied without its metadata: lines naming it are left out.
     bool originalVideoWithheld = false;
     QString pageBase;         // "http://host/"
+    QString pageName;         // "PVD82_..._hh_mm_ss.htm"
     bool hasCaptions = false;
     QString captionsName;
     QString transcript;       // as typed; escaped when inserted, only with captions
@@ -78,7 +95,12 @@ struct PageValues
     QString webVideoName;
     bool hasPoster = false;
     QString posterName;
+    int posterWidth = 0, posterHeight = 0;
 };
+
+// The line a link preview shows: the start of the text message, or a sentence of our own
+// saying what waits on the page.
+QString pageDescription(const PageValues &values);
 
 // The text without control characters (BEL, ESC, DEL, ...): they have no meaning in a page
 // and some browsers and mail programs act on them. Tab and line breaks stay when asked.

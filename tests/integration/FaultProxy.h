@@ -43,7 +43,12 @@ public:
 
     int port() const { return m_listenPort; }
     // Counted over the client's bytes of each connection; -1 switches the fault off.
-    void cutAfter(qint64 bytes) { m_cutAfter = bytes; }
+    // `connections`: how many connections in a row are cut (-1: every one).
+    void cutAfter(qint64 bytes, int connections = -1)
+    {
+        m_cutAfter = bytes;
+        m_cutsLeft = connections;
+    }
     void freezeAfter(qint64 bytes) { m_freezeAfter = bytes; }
     void limitRate(qint64 bytesPerSecond) { m_rate = bytesPerSecond; }
 
@@ -102,8 +107,11 @@ private:
                 if (n <= 0 || ::send(server, buf, size_t(n), MSG_NOSIGNAL) != n)
                     break;
                 up += n;
-                if (m_cutAfter >= 0 && up >= m_cutAfter)
+                if (m_cutAfter >= 0 && up >= m_cutAfter && m_cutsLeft != 0) {
+                    if (m_cutsLeft > 0)
+                        --m_cutsLeft;
                     break;
+                }
                 if (m_freezeAfter >= 0 && up >= m_freezeAfter)
                     frozen = true;
             }
@@ -118,6 +126,7 @@ private:
     int m_listenPort = 0;
     std::atomic<bool> m_stop{false};
     std::atomic<qint64> m_cutAfter{-1}, m_freezeAfter{-1}, m_rate{0};
+    std::atomic<int> m_cutsLeft{-1};
     std::thread m_acceptor;
     std::vector<std::thread> m_relays;
 };

@@ -11,12 +11,16 @@
 #include "platform/audio/Mp3Encoder.h"
 #include "publish/LinkDelivery.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QImageReader>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLineEdit>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -28,6 +32,7 @@
 #include <QTest>
 #include <QTime>
 #include <cmath>
+#include <iostream>
 #include <csignal>
 #include <gtest/gtest.h>
 
@@ -208,7 +213,7 @@ TEST_F(PublishEndToEnd, TheWindowPublishesAPageThatABrowserShowsAndTheLinkIsCopi
     // Every file of the Quillbox folder is on the server, whole, and readable by the web server.
     const QString webroot = qEnvironmentVariable("PARLIVO_WEBROOT");
     const QStringList sent = QDir(fp.appFolder() + "/Quillbox").entryList(QDir::Files);
-    EXPECT_EQ(sent.size(), 5);
+    EXPECT_EQ(sent.size(), 6);   // the background sound also as MP3
     for (const QString &name : sent) {
         EXPECT_EQ(fileBytes(webroot + "/" + name), fileBytes(fp.appFolder() + "/Quillbox/" + name)) << name.toStdString();
         EXPECT_TRUE(QFileInfo(webroot + "/" + name).permissions() & QFileDevice::ReadOther);
@@ -398,9 +403,9 @@ TEST_F(PublishEndToEnd, TwoPublishersAtOnceAndTakenNamesEachGetTheirOwnWholePage
         const QString base = address.section('/', -1).section('.', 0, 0);
         for (const QString &name : namesInPage(page).filter(QRegularExpression("^PVD82_")))
             EXPECT_TRUE(name.startsWith(base + ".")) << name.toStdString();
-        QByteArray gif;
-        EXPECT_EQ(httpGet(pageBase + base + ".gif", &gif), 200);
-        EXPECT_EQ(gif, fileBytes(picture)) << address.toStdString();
+        QByteArray jpeg;
+        EXPECT_EQ(httpGet(pageBase + base + ".jpeg", &jpeg), 200);
+        EXPECT_EQ(jpeg, fileBytes(picture)) << address.toStdString();
     };
     QString serial;
     for (int round = 0; round < 10; ++round) {
@@ -591,7 +596,7 @@ TEST_F(PublishEndToEnd, PublishedFilesCarryNothingTheSenderDidNotSee)
     ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
     const QString base = addressPrinted(p).chopped(4);
     EXPECT_TRUE(QRegularExpression("/PVD82_-?\\d+_\\d\\d_\\d\\d_\\d\\d_[a-z2-7]{16}$").match(base).hasMatch()) << base.toStdString();
-    for (const QString ext : {".gif", ".mp3", ".wav", ".mov", ".mp4", ".jpg"}) {
+    for (const QString ext : {".jpeg", ".mp3", ".wav", ".background.mp3", ".mov", ".mp4", ".jpg"}) {
         SCOPED_TRACE(ext.toStdString());
         QByteArray bytes;
         ASSERT_EQ(httpGet(base + ext, &bytes), 200);
@@ -600,7 +605,7 @@ TEST_F(PublishEndToEnd, PublishedFilesCarryNothingTheSenderDidNotSee)
         EXPECT_EQ(tellsNothing(served), QStringList());
     }
     // Turned upright as the phone meant it; the sound sample for sample as chosen.
-    const QImage picture = QImage(mine + "/served.gif", "jpeg");
+    const QImage picture = QImage(mine + "/served.jpeg");
     EXPECT_EQ(QImageReader(photo).size().transposed(), picture.size());
     EXPECT_EQ(samplesOf(mine + "/served.mp3"), samplesOf(mp3));
     EXPECT_FALSE(samplesOf(mp3).isEmpty());
@@ -668,4 +673,93 @@ TEST_F(PublishEndToEnd, EveryVideoFormatGoesOutAsAnMp4ThatABrowserPlays)
         EXPECT_TRUE(results[i].contains("\"source\":\"" + addresses[i].section('/', -1).chopped(4) + ".mp4\""))
             << results[i].toStdString();
     EXPECT_TRUE(results.last().contains("\"noteShown\":true")) << results.last().toStdString();
+}
+
+namespace {
+
+// A phone's photo: 3000x2000, 2.3 MB, a smooth sky over grainy ground, stored sideways with the
+// orientation tag that says "turn it a quarter to the right" (the camera was held upright).
+QByteArray phonePhoto()
+{
+    QImage image(3000, 2000, QImage::Format_RGB32);
+    quint32 seed = 1;
+    for (int y = 0; y < image.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        const int rough = y > 800 ? 56 : 14;
+        for (int x = 0; x < image.width(); ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            const int grain = int(seed >> 24) % (rough + 1) - rough / 2;
+            const int wave = int(20 * std::sin(x / 90.0) * std::cos(y / 70.0));
+            line[x] = qRgb(qBound(0, 90 + x / 24 + grain + wave, 255), qBound(0, 140 + y / 20 + grain - wave, 255),
+                           qBound(0, 200 - x / 30 + grain, 255));
+        }
+    }
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG", 92);
+    // APP1 Exif: big-endian TIFF header, one IFD entry: Orientation (0x0112) SHORT 1 = 6.
+    const QByteArray tiff = QByteArray::fromHex("4d4d002a00000008" "0001" "011200030000000100060000" "00000000");
+    const QByteArray exif = QByteArray("Exif\0\0", 6) + tiff;
+    QByteArray app1 = QByteArray::fromHex("ffe1");
+    app1.append(char((exif.size() + 2) >> 8)).append(char((exif.size() + 2) & 0xff)).append(exif);
+    return jpeg.left(2) + app1 + jpeg.mid(2);
+}
+
+} // namespace
+
+TEST_F(PublishEndToEnd, FourKindsOfPageOpenFastLookRightAndHaveNoDeadParts)
+{
+    NEEDS_PUBLISHING_SERVER();
+    if (!browserAvailable() || !QFileInfo::exists(browserFolder() + "/node_modules/lighthouse"))
+        GTEST_FAIL() << "headless Chromium with lighthouse and axe-core is not available (./dev installs them)";
+    const QString app = QStringLiteral(PARLIVO_APP_DIR "/parlivo");
+    const QString mine = fp.appFolder() + "/mine", mp3 = mine + "/hello.mp3";
+    QDir().mkpath(mine);
+    ASSERT_TRUE(writeToneMp3(mp3));
+    ASSERT_TRUE(writeBytes(mine + "/photo.jpg", phonePhoto()));
+    ASSERT_TRUE(writeBytes(mine + "/chord.wav", toneWav(2, 44100, 10)));
+    ASSERT_TRUE(writeBytes(mine + "/hello.vtt", "WEBVTT\n\n00:00.000 --> 00:00.700\nGood morning,\n\n"
+                                                "00:00.700 --> 00:01.500\ndear friends.\n"));
+    const auto publish = [&](const QStringList &args) {
+        QProcess p;
+        p.start(app, QStringList{"publish"} + args);
+        EXPECT_TRUE(p.waitForFinished(120000));
+        EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+        return addressPrinted(p);
+    };
+    QStringList pages{
+        publish({"--audio", mp3, "--picture", mine + "/photo.jpg", "--background-sound", mine + "/chord.wav"}),
+        publish({"--audio", mp3, "--captions", mine + "/hello.vtt", "--text", "See you at noon & bring a hat",
+                 "--link", "https://example.org/garden"}),
+        publish({"--picture", QStringLiteral(PARLIVO_SOURCE_DIR "/assets/Images/Happy_Cat.jpg"), "--text", "Just a cat"}),
+    };
+    if (haveFfmpegTools()) {
+        ASSERT_EQ(makeClip(mine + "/clip.mov", typicalCodecs("mov"), 640, 360, 2.0), QString());
+        pages.insert(2, publish({"--audio", mp3, "--video", mine + "/clip.mov"}));
+    }
+
+    // The photo goes out upright under its true type; its sound also as a light MP3.
+    const QString first = pages[0].chopped(4);
+    QByteArray photo;
+    ASSERT_EQ(httpGet(first + ".jpeg", &photo), 200);
+    const QImage shown = QImage::fromData(photo);
+    EXPECT_EQ(shown.height(), 1600);
+    EXPECT_NEAR(shown.width(), 1067, 1);
+    EXPECT_EQ(httpGet(first + ".background.mp3"), 200);
+    EXPECT_EQ(httpGet(first + ".wav"), 200);
+
+    QProcess node;
+    node.setWorkingDirectory(browserFolder());
+    const QString shots = qEnvironmentVariable("PARLIVO_PAGE_SHOTS");
+    node.start("node", QStringList{"audit-page.mjs"} + (shots.isEmpty() ? QStringList() : QStringList{"--screenshots", shots})
+                           + pages);
+    ASSERT_TRUE(node.waitForFinished(300000)) << "the audit did not finish";
+    const QString out = QString::fromUtf8(node.readAllStandardOutput()).trimmed();
+    EXPECT_EQ(node.exitCode(), 0) << out.toStdString() << "\n" << node.readAllStandardError().toStdString();
+    // Before anything is played, the photo's page stays light on a phone's connection.
+    const QJsonObject photoPage = QJsonDocument::fromJson(out.section('\n', 0, 0).toUtf8()).object();
+    EXPECT_GT(photoPage.value("loadedBytes").toDouble(), 0);
+    EXPECT_LE(photoPage.value("loadedBytes").toDouble(), 300 * 1024) << out.toStdString();
+    std::cout << out.toStdString() << std::endl;   // the scores, for the record
 }

@@ -142,9 +142,13 @@ inline QStringList remoteNames(const QString &dir)
 }
 
 // Dates back the hidden files under `prefix` in the web folder by `seconds`: what a dead
-// upload left there long enough ago to count as stale. Returns their names.
+// upload left there long enough ago to count as stale. Returns their names. The last sweep of
+// the folder is dated back a day, so that the next upload looks for them.
 inline QStringList ageLeftovers(const QString &webroot, const QString &prefix, qint64 seconds)
 {
+    QFile marker(webroot + '/' + SftpUploadJob::sweepMarkerName());
+    if (marker.open(QIODevice::ReadWrite))
+        marker.setFileTime(QDateTime::currentDateTime().addDays(-1).addSecs(-60), QFileDevice::FileModificationTime);
     QStringList aged;
     for (const QString &n : remoteNames(webroot)) {
         if (!n.startsWith('.') || !n.contains(prefix))

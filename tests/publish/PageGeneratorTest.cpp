@@ -91,12 +91,12 @@ TEST(PageReplacement, OrdersAAndBDifferOnlyInPictureAndLink)
         return out;
     };
     const PageValues v = fullValues();
-    EXPECT_EQ(names(replacementsFor(v, ReplacementOrder::A)),
+    EXPECT_EQ(names(replacementsFor(v, ReplacementOrder::A)).mid(0, 7),
               (QStringList{"MY_PAGE_BASE/", "my_wave.wav", "https://parlivo.example.org/", "MY_IMAGE.gif", "intro.mp3",
-                           "MYTEXTMESSAGE", "MY_VIDEO.swf", "MY_WEB_VIDEO.mp4", "MY_POSTER.jpg", "MYTRANSCRIPT"}));
-    EXPECT_EQ(names(replacementsFor(v, ReplacementOrder::B)),
+                           "MYTEXTMESSAGE", "MY_VIDEO.swf"}));
+    EXPECT_EQ(names(replacementsFor(v, ReplacementOrder::B)).mid(0, 7),
               (QStringList{"MY_PAGE_BASE/", "my_wave.wav", "MY_IMAGE.gif", "https://parlivo.example.org/", "intro.mp3",
-                           "MYTEXTMESSAGE", "MY_VIDEO.swf", "MY_WEB_VIDEO.mp4", "MY_POSTER.jpg", "MYTRANSCRIPT"}));
+                           "MYTEXTMESSAGE", "MY_VIDEO.swf"}));
 
     // The order decides when two placeholders overlap in the template's text.
     const QVector<Replacement> ab{{"ab", "1"}, {"bc", "2"}};
@@ -105,23 +105,38 @@ TEST(PageReplacement, OrdersAAndBDifferOnlyInPictureAndLink)
     EXPECT_EQ(replaceInTemplateText("abc", ba), "a2");
 }
 
-TEST(PageReplacement, ConditionalPlaceholdersStayWhenTheirItemIsAbsent)
+TEST(PageReplacement, LinesOfAbsentElementsAreLeftOutAndTheDescriptionFillsIn)
 {
+    QTemporaryDir dir;
+    const QString tpl = dir.filePath("t.dll"), page = dir.filePath("p.htm");
+    writeFile(tpl, "<img src=\"MY_IMAGE.gif\" width=\"MY_IMAGE_WIDTH\">\nmy_wave.wav\nMY_WEB_WAVE.mp3\n"
+                   "https://parlivo.example.org/\nintro.mp3\nMYTEXTMESSAGE\nMY_CAPTIONS.vtt\nMYTRANSCRIPT\n"
+                   "MY_DESCRIPTION|MY_PAGE_BASE/MY_PAGE.htm\n");
+    const auto pageFor = [&](const PageValues &v) {
+        EXPECT_TRUE(generatePage(tpl, page, replacementsFor(v, ReplacementOrder::A)).ok);
+        return QString::fromUtf8(readAll(page));
+    };
     PageValues v;
     v.pictureName = "P.gif";
+    v.pictureWidth = 600;
     v.pageBase = "http://h/";
+    v.pageName = "P.htm";
     v.transcript = "typed";   // without captions there is no transcript either
-    const QString line = "my_wave.wav|https://parlivo.example.org/|MY_IMAGE.gif|intro.mp3|MYTEXTMESSAGE|MY_VIDEO.swf|"
-                         "MY_PAGE_BASE/x|MY_CAPTIONS.vtt|MYTRANSCRIPT";
-    EXPECT_EQ(replaceInTemplateText(line, replacementsFor(v, ReplacementOrder::A)),
-              "my_wave.wav|https://parlivo.example.org/|P.gif|intro.mp3||MY_VIDEO.swf|http://h/x|MY_CAPTIONS.vtt|");
+    v.hasLink = true;         // a link entered and then cleared is no link
+    EXPECT_EQ(pageFor(v), "<img src=\"P.gif\" width=\"600\">\r\n"
+                          "A message with a picture is waiting for you.|http://h/P.htm\r\n");
 
-    // A link that was entered and then cleared removes the placeholder.
-    v.hasLink = true;
-    v.link = "";
-    EXPECT_EQ(replaceInTemplateText("<a href=\"https://parlivo.example.org/\">https://parlivo.example.org/</a>",
-                                    replacementsFor(v, ReplacementOrder::B)),
-              "<a href=\"\"></a>");
+    v.hasAudio = true;
+    v.audioName = "A.mp3";
+    v.hasBackgroundSound = true;   // its light copy could not be made: the WAV alone
+    v.backgroundSoundName = "B.wav";
+    v.webBackgroundSoundName = "B.background.mp3";
+    EXPECT_EQ(pageFor(v), "<img src=\"P.gif\" width=\"600\">\r\nB.wav\r\nA.mp3\r\n"
+                          "A spoken message is waiting for you: open the page to listen.|http://h/P.htm\r\n");
+    v.hasAudio = false;
+    v.hasVideo = true;
+    v.textMessage = "  \n";   // only blanks: nothing to show
+    EXPECT_TRUE(pageFor(v).endsWith("A video message is waiting for you: open the page to watch.|http://h/P.htm\r\n"));
 }
 
 TEST(PageReplacement, ValuesAreEscapedAndNeverScannedAgain)
@@ -172,8 +187,8 @@ TEST(PageReplacement, ControlCharactersAreDroppedAndThePreviewCarriesTheFirst200
     const QVector<Replacement> r = replacementsFor(v, ReplacementOrder::A);
     const QString body = replaceInTemplateText("<p>MYTEXTMESSAGE</p>", r);
     EXPECT_EQ(body, "<p>My Text Message: Bell esc del\tline\r\nnext" + QString(300, QLatin1Char('z')) + "</p>");
-    const QString meta = replaceInTemplateText("<meta property=\"og:description\" content=\"MYTEXTMESSAGE\">", r);
-    EXPECT_EQ(meta, "<meta property=\"og:description\" content=\"My Text Message: Bell esc del line next"
+    const QString meta = replaceInTemplateText("<meta property=\"og:description\" content=\"MY_DESCRIPTION\">", r);
+    EXPECT_EQ(meta, "<meta property=\"og:description\" content=\"Bell esc del line next"
                         + QString(200 - 22, QLatin1Char('z')) + "\">");
 }
 
@@ -220,14 +235,16 @@ TEST(ShippedTemplates, CarryEveryPlaceholderOnOneLineAndStayLight)
         SCOPED_TRACE(name);
         const QByteArray content = readAll(assetPath(QString::fromLatin1(name)));
         ASSERT_FALSE(content.isEmpty());
-        EXPECT_LT(content.size(), 8 * 1024);
+        EXPECT_LT(content.size(), 10 * 1024);
         const QString text = QString::fromUtf8(content);
         EXPECT_TRUE(text.startsWith("<!DOCTYPE html>"));
         EXPECT_TRUE(text.contains("<meta charset=\"utf-8\">"));
         EXPECT_TRUE(text.contains("name=\"viewport\""));
         EXPECT_TRUE(text.contains("name=\"robots\" content=\"noindex"));
-        for (const char *og : {"og:title", "og:type", "og:image\" content=\"MY_PAGE_BASE/MY_IMAGE.gif",
-                               "og:audio\" content=\"MY_PAGE_BASE/intro.mp3"})
+        for (const char *og : {"og:title", "og:type", "og:url\" content=\"MY_PAGE_BASE/MY_PAGE.htm",
+                               "og:image\" content=\"MY_PAGE_BASE/MY_IMAGE.gif", "og:image:width", "og:image:alt",
+                               "og:audio\" content=\"MY_PAGE_BASE/intro.mp3", "twitter:card\" content=\"summary_large_image",
+                               "name=\"description\" content=\"MY_DESCRIPTION", "prefers-color-scheme:dark"})
             EXPECT_TRUE(text.contains(QString::fromLatin1(og))) << og;
         QStringList placeholders{"my_wave.wav", "https://parlivo.example.org/", "MY_IMAGE.gif", "intro.mp3",
                                  "MYTEXTMESSAGE", "MY_CAPTIONS.vtt", "MYTRANSCRIPT"};
@@ -249,25 +266,27 @@ TEST(ShippedTemplates, CarryEveryPlaceholderOnOneLineAndStayLight)
     }
 }
 
-TEST(ShippedTemplates, APageWithOnlyTheDefaultPictureKeepsTheOtherPlaceholders)
+TEST(ShippedTemplates, APageWithOnlyTheDefaultPictureHasNoDeadParts)
 {
     QTemporaryDir dir;
     PageValues v;
     v.pictureName = "PVD82_1234567890_14_05_09.gif";
+    v.pictureType = "image/gif";
+    v.pictureWidth = v.pictureHeight = 600;
     v.pageBase = "http://pages.example/";
+    v.pageName = "PVD82_1234567890_14_05_09.htm";
     const QString page = dir.filePath("p.htm");
     ASSERT_TRUE(generatePage(assetPath("MSTemp.dll"), page, replacementsFor(v, ReplacementOrder::A)).ok);
     const QString text = QString::fromUtf8(readAll(page));
-    EXPECT_FALSE(text.contains("MY_IMAGE.gif"));
-    EXPECT_FALSE(text.contains("MYTEXTMESSAGE"));
-    EXPECT_FALSE(text.contains("MYTRANSCRIPT"));
-    EXPECT_TRUE(text.contains("data-captions=\"MY_CAPTIONS.vtt\""));
-    EXPECT_FALSE(text.contains("MY_PAGE_BASE"));
-    EXPECT_TRUE(text.contains("src=\"PVD82_1234567890_14_05_09.gif\""));
-    EXPECT_TRUE(text.contains("content=\"http://pages.example/PVD82_1234567890_14_05_09.gif\""));
-    EXPECT_TRUE(text.contains("intro.mp3"));
-    EXPECT_TRUE(text.contains("my_wave.wav"));
-    EXPECT_TRUE(text.contains("https://parlivo.example.org/"));
+    // No placeholder is left, and no element the message lacks.
+    EXPECT_FALSE(QRegularExpression("MY_[A-Z_]|MYT|intro\\.mp3|my_wave|parlivo\\.example").match(text).hasMatch());
+    for (const char *gone : {"<audio", "id=\"text\"", "id=\"link\"", "id=\"words\"", "og:audio", "id=\"bgplay\""})
+        EXPECT_FALSE(text.contains(gone)) << gone;
+    EXPECT_TRUE(text.contains("src=\"PVD82_1234567890_14_05_09.gif\" width=\"600\" height=\"600\""));
+    EXPECT_TRUE(text.contains("content=\"http://pages.example/PVD82_1234567890_14_05_09.gif\"><meta property=\"og:image:type\" "
+                              "content=\"image/gif\">"));
+    EXPECT_TRUE(text.contains("og:url\" content=\"http://pages.example/PVD82_1234567890_14_05_09.htm\""));
+    EXPECT_TRUE(text.contains("og:description\" content=\"A message with a picture is waiting for you.\""));
     // Every line ends with CR LF.
     EXPECT_EQ(text.count("\r\n"), text.count('\n'));
 }

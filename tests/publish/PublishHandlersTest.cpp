@@ -180,15 +180,17 @@ TEST_F(Publishing, ASuccessfulPublicationEndsReadyForTheLinkStep)
     EXPECT_EQ(w->cursor().shape(), Qt::WaitCursor);
     EXPECT_EQ(w->status(), "Connecting to server...");
 
-    // One base name for every file; the picture keeps ".gif" whatever it was.
+    // One base name for every file; the picture is named for what it is (a PNG), the
+    // background sound has a light copy beside it.
     const QString base = w->draft.my_page.chopped(4);
     EXPECT_TRUE(QRegularExpression("^PVD82_1234567890_\\d\\d_\\d\\d_\\d\\d_[a-z2-7]{16}$").match(base).hasMatch()) << base.toStdString();
     EXPECT_EQ(w->draft.my_page, base + ".htm");
-    EXPECT_EQ(quillboxFiles(), (QStringList{base + ".gif", base + ".htm", base + ".mov", base + ".mp3", base + ".wav"}));
-    QFile pic(quillbox() + base + ".gif");
+    EXPECT_EQ(quillboxFiles(), (QStringList{base + ".background.mp3", base + ".htm", base + ".mov", base + ".mp3",
+                                            base + ".png", base + ".wav"}));
+    QFile pic(quillbox() + base + ".png");
     ASSERT_TRUE(pic.open(QIODevice::ReadOnly));
     EXPECT_EQ(pic.readAll(), test::samplePicture());
-    EXPECT_EQ(my_picture, base + ".gif");
+    EXPECT_EQ(my_picture, base + ".png");
 
     QFile page(quillbox() + base + ".htm");
     ASSERT_TRUE(page.open(QIODevice::ReadOnly));
@@ -198,7 +200,8 @@ TEST_F(Publishing, ASuccessfulPublicationEndsReadyForTheLinkStep)
     EXPECT_TRUE(html.contains("src=\"" + base + ".mp3\""));
     EXPECT_TRUE(html.contains("src=\"" + base + ".wav\""));
     EXPECT_TRUE(html.contains("src=\"" + base + ".mov\""));
-    EXPECT_TRUE(html.contains("content=\"" + web.base() + base + ".gif\""));
+    EXPECT_TRUE(html.contains("content=\"" + web.base() + base + ".png\""));
+    EXPECT_TRUE(html.contains("<source src=\"" + base + ".background.mp3\" type=\"audio/mpeg\">"));
 
     // The client is set up in order and asked to connect; the folder goes up once connected.
     EXPECT_EQ(sftp().calls, (QStringList{"setHostname pages.test", "setLogin writer", "setPassword", "connect"}));
@@ -234,10 +237,10 @@ TEST_F(Publishing, ASuccessfulPublicationEndsReadyForTheLinkStep)
 
     sftp().changeState("Disconnected from server");
     EXPECT_EQ(w->status(), "Please proceed to next step...");
-    EXPECT_EQ(quillboxFiles().size(), 5);   // emptied only by the link step
+    EXPECT_EQ(quillboxFiles().size(), 6);   // emptied only by the link step
 }
 
-TEST_F(Publishing, AfterCompletionANewPublicationKeepsTheAudioPlaceholder)
+TEST_F(Publishing, AfterCompletionANewPublicationLeavesOutWhatTheDraftNoLongerHas)
 {
     publishYes();
     uploadSucceeds();
@@ -246,9 +249,8 @@ TEST_F(Publishing, AfterCompletionANewPublicationKeepsTheAudioPlaceholder)
     QFile page(quillbox() + w->draft.my_page);
     ASSERT_TRUE(page.open(QIODevice::ReadOnly));
     const QByteArray html = page.readAll();
-    EXPECT_TRUE(html.contains("src=\"intro.mp3\""));
-    EXPECT_TRUE(html.contains("src=\"my_wave.wav\""));
-    EXPECT_TRUE(html.contains("href=\"https://parlivo.example.org/\""));
+    for (const char *gone : {"intro.mp3", "my_wave.wav", "https://parlivo.example.org/", "id=\"voice\"", "id=\"bg\""})
+        EXPECT_FALSE(html.contains(gone)) << gone;
 }
 
 TEST_F(Publishing, UploadFailuresAreReportedAndKeepTheDraft)

@@ -50,6 +50,8 @@ protected:
         w = fake.makeWindow();
         w->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+        // Past the intro, as a person starts: the steps beneath it are hidden until then.
+        QTest::mouseClick(w->Label6, Qt::LeftButton);
     }
 
     // A widget's rectangle in the main window's coordinates.

@@ -99,6 +99,7 @@ int SshSession::checkFolder(const QString &folder, QString *error)
         *error = QStringLiteral("Not connected to the server.");
         return SftpNotConnected;
     }
+    closeChannel(Clock::now() + std::chrono::milliseconds(300));   // an upload's, greeted already
     if (int rc = openChannel(error)) {
         closeChannel(Clock::now() + std::chrono::milliseconds(300));
         return rc;

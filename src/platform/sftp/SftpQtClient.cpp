@@ -5,6 +5,7 @@
 
 #include <QElapsedTimer>
 #include <QPointer>
+#include <QThread>
 #include <QTimer>
 
 namespace parlivo {
@@ -22,6 +23,7 @@ public:
     {
         m_requestGeneration = generation;
         m_serial = serial;
+        m_settings = s;
         m_server = s.host + QLatin1Char(':') + QString::number(s.port) + QLatin1Char(':') + s.user;
         m_session = makeSession();
         QString error;
@@ -99,14 +101,33 @@ public:
                 Q_EMIT stateChanged(m_serial, state, text);
             }
         };
-        const int rc = m_session->run(job, &error);
-        m_session->onProgress = nullptr;
+        // The link can go out as soon as every file is in place; a sweep of old temporary files
+        // may go on behind it until the connection is closed.
+        bool reported = false;
+        m_session->onPlaced = [&] {
+            reported = true;
+            Q_EMIT stateChanged(m_serial, SftpQtClient::Ready, QStringLiteral("Upload complete"));
+            Q_EMIT done(m_serial, SftpOk, {});
+        };
+        int rc = m_session->run(job, &error);
+        rc = resumeAfterLosses(job, rc, &error);
+        if (m_session) {
+            m_session->onProgress = nullptr;
+            m_session->onPlaced = nullptr;
+        }
+        if (reported) {
+            if (m_session && !m_session->isOpen()) {
+                m_session.reset();
+                Q_EMIT stateChanged(m_serial, SftpQtClient::Disconnected, QStringLiteral("Disconnected from server"));
+            }
+            return;
+        }
         if (rc == SftpOk) {
             Q_EMIT stateChanged(m_serial, SftpQtClient::Ready, QStringLiteral("Upload complete"));
             Q_EMIT done(m_serial, SftpOk, {});
             return;
         }
-        if (!m_session->isOpen()) {
+        if (!m_session || !m_session->isOpen()) {
             // The connection went with the failure.
             m_session.reset();
             Q_EMIT stateChanged(m_serial, SftpQtClient::Disconnected, QStringLiteral("Disconnected from server"));
@@ -116,6 +137,71 @@ public:
                                                        : QStringLiteral("Upload failed"));
         }
         Q_EMIT done(m_serial, rc, error);
+    }
+
+    // A connection lost while files were on their way: connect again (a few times, with a
+    // growing pause, checking the server's identity again) and go on where the job stood.
+    // A stop, a refused login or a changed key is never retried; a job given up removes what it
+    // made over one last connection.
+    static constexpr int MaxReconnects = 3;
+    int resumeAfterLosses(SftpUploadJob &job, int rc, QString *error)
+    {
+        const auto lostLine = [](int code) { return code == SftpConnectionLost || code == SftpTimedOut; };
+        if (!lostLine(rc) || !job.canResume() || cancelled())
+            return rc;
+        const auto onProgress = m_session->onProgress;
+        const auto onPlaced = m_session->onPlaced;
+        QString lastError = *error;
+        bool cleaned = false;
+        for (int attempt = 1; attempt <= MaxReconnects + 1; ++attempt) {
+            const bool giveUp = attempt > MaxReconnects;
+            Q_EMIT stateChanged(m_serial, SftpQtClient::Connecting,
+                                giveUp ? QStringLiteral("Connection lost again; removing what was sent")
+                                       : QStringLiteral("Connection lost; reconnecting (%1 of %2)").arg(attempt).arg(MaxReconnects));
+            for (int slice = 0; slice < (5 << (attempt - 1)) && !giveUp; ++slice) {   // 0.5 s, 1 s, 2 s
+                if (cancelled())
+                    break;
+                QThread::msleep(100);
+            }
+            if (cancelled()) {
+                *error = QStringLiteral("The upload was cancelled.");
+                return SftpCancelled;
+            }
+            m_session = makeSession();
+            QString openError;
+            const int opened = m_session->open(m_settings, &openError);
+            if (opened != SftpOk) {
+                m_session.reset();
+                if (opened == SftpConnectFailed || opened == SftpTimedOut) {
+                    if (giveUp)
+                        break;
+                    continue;   // still cut off: counts as a try
+                }
+                *error = openError;   // refused login, changed key: said as it is, never retried
+                return opened;
+            }
+            m_session->onProgress = onProgress;
+            m_session->onPlaced = onPlaced;
+            if (giveUp) {
+                job.cleanUpOnNewChannel();
+                QString ignored;
+                m_session->run(job, &ignored);
+                cleaned = job.finished();
+                break;
+            }
+            job.resumeOnNewChannel();
+            rc = m_session->run(job, error);
+            if (!lostLine(rc) || !job.canResume())
+                return rc;
+            lastError = *error;
+        }
+        *error = QStringLiteral("%1 Reconnecting %2 times did not help; %3 Check the network connection and "
+                                "publish again.")
+                     .arg(lastError)
+                     .arg(MaxReconnects)
+                     .arg(cleaned ? QStringLiteral("nothing of this upload was left on the server.")
+                                  : QStringLiteral("its hidden partial files are removed by a later publication."));
+        return SftpConnectionLost;
     }
 
     void closeSession()
@@ -151,6 +237,7 @@ private:
     int m_requestGeneration = 0;
     int m_serial = 0;
     QString m_server;   // the server and account, as the upload record tells them apart
+    SshSettings m_settings;   // of the last connection, for reconnecting
     std::unique_ptr<SshSession> m_session;
 };
 

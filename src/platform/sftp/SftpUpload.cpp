@@ -18,9 +18,11 @@ enum : quint8 {
     FXP_FSETSTAT = 10, FXP_OPENDIR = 11, FXP_READDIR = 12, FXP_REMOVE = 13, FXP_STAT = 17, FXP_RENAME = 18,
     FXP_STATUS = 101, FXP_HANDLE = 102, FXP_DATA = 103, FXP_NAME = 104, FXP_ATTRS = 105,
 };
-enum : quint32 { FXF_WRITE = 0x02, FXF_CREAT = 0x08, FXF_EXCL = 0x20 };
+enum : quint32 { FXF_WRITE = 0x02, FXF_CREAT = 0x08, FXF_TRUNC = 0x10, FXF_EXCL = 0x20 };
 enum : quint32 { ATTR_SIZE = 0x1, ATTR_UIDGID = 0x2, ATTR_PERMISSIONS = 0x4, ATTR_ACMODTIME = 0x8, ATTR_EXTENDED = 0x80000000u };
 enum : quint32 { FX_OK = 0, FX_EOF = 1, FX_NO_SUCH_FILE = 2, FX_PERMISSION_DENIED = 3, FX_FAILURE = 4 };
+// Codes of later protocol versions that some servers send in a version-3 session as well.
+enum : quint32 { FX_NO_SPACE = 14, FX_QUOTA_EXCEEDED = 15, FX_FILE_ALREADY_EXISTS = 11 };
 constexpr quint32 FileMode = 0644;
 constexpr quint32 TypeMask = 0170000, TypeRegular = 0100000, TypeDirectory = 0040000;
 constexpr quint32 MaxAnswer = 256 * 1024 + 64;   // no answer we ask for is larger
@@ -74,16 +76,30 @@ struct Reader
     }
 };
 
+// Only this process compares the digests, to tell whether a local file is the one it sent; the
+// hash runs over every byte sent on the upload's one thread, so a fast one keeps large files fast.
+constexpr auto UploadDigest = QCryptographicHash::Blake2b_256;
+
+const QString QuotaWords = QStringLiteral("your account's storage quota on the server is used up; delete old "
+                                         "messages there, or ask your host for more room");
+
 // `writing`: the request stored data, so the server's bare "Failure" most likely means no room.
 QString statusWords(quint32 code, const QString &message, bool writing = false)
 {
     switch (code) {
     case FX_NO_SUCH_FILE: return QStringLiteral("no such file or folder");
     case FX_PERMISSION_DENIED: return QStringLiteral("permission denied");
+    case FX_NO_SPACE:
+        return QStringLiteral("the server's disk is full; ask your host to make room");
+    case FX_QUOTA_EXCEEDED:
+        return QuotaWords;
     case FX_FAILURE:
+        if (message.contains(QLatin1String("quota"), Qt::CaseInsensitive))
+            return QuotaWords;
         if (!message.isEmpty() && message != QLatin1String("Failure"))
             return message;
-        return writing ? QStringLiteral("the server could not store it (its disk may be full)")
+        return writing ? QStringLiteral("the server could not store it (its disk may be full, or your account's "
+                                        "storage quota used up: delete old messages there, or ask your host for more room)")
                        : QStringLiteral("the server refused without saying why");
     default: return message.isEmpty() ? QStringLiteral("error %1").arg(code) : message;
     }
@@ -113,7 +129,7 @@ bool UploadRecord::holds(const QString &remotePath, const QByteArray &digest) co
 QByteArray fileDigest(const QString &path)
 {
     QFile f(path);
-    QCryptographicHash h(QCryptographicHash::Sha256);
+    QCryptographicHash h(UploadDigest);
     if (!f.open(QIODevice::ReadOnly) || !h.addData(&f))
         return {};
     return h.result();
@@ -164,15 +180,41 @@ SftpUploadJob::SftpUploadJob(QString remoteFolder, std::vector<UploadFile> files
 
 SftpUploadJob::~SftpUploadJob() = default;
 
-quint32 SftpUploadJob::send(QByteArray &out, quint8 type, const QByteArray &body, Req kind, int entry, quint32 length)
+quint32 SftpUploadJob::send(QByteArray &out, quint8 type, const QByteArray &body, Req kind, int entry, quint32 length,
+                            qint64 offset)
 {
     const quint32 id = m_nextId++;
     put32(out, quint32(body.size() + 5));
     out.append(char(type));
     put32(out, id);
     out.append(body);
-    m_pending[id] = Pending{kind, entry, length};
+    m_pending[id] = Pending{kind, entry, length, offset};
     return id;
+}
+
+void SftpUploadJob::continueOnOpenChannel()
+{
+    if (m_phase == Phase::Hello) {
+        m_helloSent = true;
+        m_phase = Phase::Survey;
+    }
+}
+
+void SftpUploadJob::sendOpen(QByteArray &out, int i)
+{
+    Entry &e = m_entries[i];
+    e.openSent = true;
+    QByteArray b;
+    putString(b, remoteName(e.isPage ? e.remotePath : e.tempPath));
+    if (e.resumeFrom >= 0) {
+        put32(b, FXF_WRITE);   // made by this job before the connection was lost
+        put32(b, 0);
+    } else {
+        put32(b, FXF_WRITE | FXF_CREAT | FXF_EXCL);
+        put32(b, ATTR_PERMISSIONS);
+        put32(b, FileMode);
+    }
+    send(out, FXP_OPEN, b, Req::Open, i);
 }
 
 void SftpUploadJob::produce(QByteArray &out, qsizetype budget)
@@ -187,6 +229,20 @@ void SftpUploadJob::produce(QByteArray &out, qsizetype budget)
         put32(out, 3);
         return;
     }
+    for (const Queued &q : m_queued)
+        send(out, q.type, q.body, q.kind, q.entry);
+    m_queued.clear();
+    if (m_phase == Phase::Resume && !m_resumeSent) {
+        m_resumeSent = true;
+        for (int i = 0; i < int(m_entries.size()); ++i) {
+            const Entry &e = m_entries[i];
+            if (e.state != FileState::Resuming)
+                continue;
+            QByteArray b;
+            putString(b, remoteName(e.isPage ? e.remotePath : e.tempPath));
+            send(out, FXP_LSTAT, b, Req::ResumeStat, i);
+        }
+    }
     if (m_phase == Phase::Survey && !m_surveySent) {
         m_surveySent = true;
         QString folder = m_folder;
@@ -200,26 +256,26 @@ void SftpUploadJob::produce(QByteArray &out, qsizetype budget)
             putString(b, remoteName(m_entries[i].remotePath));
             send(out, FXP_LSTAT, b, Req::FileStat, i);
         }
-        // Temporary files of uploads that died with their connection are cleared on the way.
-        QByteArray dir;
-        putString(dir, remoteName(folder));
-        send(out, FXP_OPENDIR, dir, Req::OpenDir, -1);
-        m_sweep = Sweep::Opening;
+        // The page is claimed in the same round: the look-up alone cannot stop another upload
+        // of the name from taking it a moment later.
+        for (int i = 0; i < int(m_entries.size()); ++i) {
+            if (m_entries[i].isPage)
+                sendOpen(out, i);
+        }
+        // Temporary files of uploads that died with their connection are cleared on the way,
+        // when the marker says it is time.
+        QByteArray marker;
+        putString(marker, remoteName(m_folder + sweepMarkerName()));
+        send(out, FXP_STAT, marker, Req::MarkerStat, -1);
+        m_sweep = Sweep::Asking;
     }
     produceSweep(out);
     if (m_phase == Phase::Transfer) {
         if (!m_opensSent) {
             m_opensSent = true;
             for (int i = 0; i < int(m_entries.size()); ++i) {
-                Entry &e = m_entries[i];
-                if (e.state != FileState::Opening)
-                    continue;
-                QByteArray b;
-                putString(b, remoteName(e.tempPath));
-                put32(b, FXF_WRITE | FXF_CREAT | FXF_EXCL);
-                put32(b, ATTR_PERMISSIONS);
-                put32(b, FileMode);
-                send(out, FXP_OPEN, b, Req::Open, i);
+                if (m_entries[i].state == FileState::Opening && !m_entries[i].openSent)
+                    sendOpen(out, i);
             }
         }
         // Data goes in file order so that the first files complete first.
@@ -240,7 +296,7 @@ void SftpUploadJob::produce(QByteArray &out, qsizetype budget)
                 putString(b, e.handle);
                 put64(b, quint64(e.sent));
                 putString(b, chunk);
-                send(out, FXP_WRITE, b, Req::Write, i, quint32(n));
+                send(out, FXP_WRITE, b, Req::Write, i, quint32(n), e.sent);
                 e.sent += n;
                 ++e.pendingWrites;
                 ++m_writesInFlight;
@@ -263,21 +319,11 @@ void SftpUploadJob::produce(QByteArray &out, qsizetype budget)
                 break;
         }
     }
-    if (m_phase == Phase::Rename) {
-        // The pages go first and alone: two uploads of one name race for its page, and only
-        // the one whose page went into place puts the pictures and sounds beside it.
-        if (!m_pageRenamesSent) {
-            m_pageRenamesSent = true;
-            sendRenames(out, true);
-        }
-        const bool pagesPending = std::any_of(m_entries.begin(), m_entries.end(),
-                                              [](const Entry &e) { return e.isPage && e.state == FileState::Renaming; });
-        if (!m_renamesSent && !pagesPending) {
-            m_renamesSent = true;
-            sendRenames(out, false);
-        }
-        if (m_renamesSent && m_pending.empty() && sweepSettled())
-            finish();
+    if (m_phase == Phase::Rename && !m_renamesSent) {
+        // The page is in place already; only the upload that holds it gets here, so no other
+        // upload of the name renames onto these names.
+        m_renamesSent = true;
+        sendRenames(out);
     }
     if (m_phase == Phase::Cleanup && !m_cleanupSent) {
         m_cleanupSent = true;
@@ -289,29 +335,31 @@ void SftpUploadJob::produce(QByteArray &out, qsizetype budget)
                 putString(b, e.handle);
                 send(out, FXP_CLOSE, b, Req::Close, i);
             }
-            if (e.tempExists) {
+            if (e.tempExists && !e.removeSent) {
+                e.removeSent = true;
                 QByteArray b;
                 putString(b, remoteName(e.tempPath));
                 send(out, FXP_REMOVE, b, Req::Remove, i);
             }
-            // What this upload already put in place goes too: a message is there whole or not at
-            // all. Nobody else can have replaced it, since a rename never replaces a file.
-            if (e.placed) {
+            // What this upload already made or put in place goes too: a message is there whole
+            // or not at all. Nobody else can have replaced it: the page was created exclusively,
+            // and no other upload of the name gets past it.
+            if (e.placed && !e.unplaceSent) {
+                e.unplaceSent = true;
                 QByteArray b;
                 putString(b, remoteName(e.remotePath));
                 send(out, FXP_REMOVE, b, Req::Unplace, i);
             }
         }
     }
-    if (m_phase == Phase::Cleanup && m_cleanupSent && m_pending.empty() && sweepSettled())
-        finish();
+    maybeAdvance();
 }
 
-void SftpUploadJob::sendRenames(QByteArray &out, bool pages)
+void SftpUploadJob::sendRenames(QByteArray &out)
 {
     for (int i = 0; i < int(m_entries.size()); ++i) {
         Entry &e = m_entries[i];
-        if (e.state != FileState::Written || e.isPage != pages)
+        if (e.state != FileState::Written || e.isPage)
             continue;
         e.state = FileState::Renaming;
         QByteArray b;
@@ -329,10 +377,31 @@ void SftpUploadJob::produceSweep(QByteArray &out)
         send(out, FXP_REMOVE, b, Req::RemoveStale, -1);
     }
     m_staleToRemove.clear();
-    if (m_sweep == Sweep::WantRead && m_phase == Phase::Cleanup)
+    if (m_sweep == Sweep::Wanted) {
+        if (m_phase == Phase::Cleanup) {
+            m_sweep = Sweep::Done;
+            return;
+        }
+        // The marker's new time tells concurrent and later uploads that this one sweeps.
+        m_sweep = Sweep::Opening;
+        QByteArray marker;
+        putString(marker, remoteName(m_folder + sweepMarkerName()));
+        put32(marker, FXF_WRITE | FXF_CREAT | FXF_TRUNC);
+        put32(marker, ATTR_PERMISSIONS);
+        put32(marker, FileMode);
+        send(out, FXP_OPEN, marker, Req::MarkerOpen, -1);
+        QString folder = m_folder;
+        if (folder.size() > 1)
+            folder.chop(1);
+        QByteArray dir;
+        putString(dir, remoteName(folder));
+        send(out, FXP_OPENDIR, dir, Req::OpenDir, -1);
+    }
+    if (m_sweep == Sweep::WantRead && (m_phase == Phase::Cleanup || m_listings >= MaxSweepListings))
         m_sweep = Sweep::WantClose;
     if (m_sweep == Sweep::WantRead) {
         m_sweep = Sweep::Reading;
+        ++m_listings;
         QByteArray b;
         putString(b, m_dirHandle);
         send(out, FXP_READDIR, b, Req::ReadDir, -1);
@@ -401,7 +470,8 @@ void SftpUploadJob::handle(quint8 type, const QByteArray &body)
     if (type == FXP_VERSION) {
         // An empty folder still checks the remote folder: a publication that went nowhere is no success.
         if (m_phase == Phase::Hello)
-            m_phase = Phase::Survey;
+            m_phase = m_cleanupOnly ? Phase::Cleanup : m_resuming ? Phase::Resume : Phase::Survey;
+        maybeAdvance();
         return;
     }
     const quint32 id = r.u32();
@@ -433,18 +503,19 @@ void SftpUploadJob::handle(quint8 type, const QByteArray &body)
         break;
     case FXP_ATTRS: {
         const quint32 flags = r.u32();
-        qint64 size = -1;
+        qint64 size = -1, mtime = -1;
         quint32 perms = 0;
         if (flags & ATTR_SIZE)
             size = qint64(r.u64());
         if (flags & ATTR_UIDGID) { r.u32(); r.u32(); }
         if (flags & ATTR_PERMISSIONS)
             perms = r.u32();
+        if (flags & ATTR_ACMODTIME) { r.u32(); mtime = r.u32(); }
         if (r.bad) {
             fail(SftpProtocolError, QStringLiteral("The server sent a damaged answer."));
             break;
         }
-        onAttrs(p, flags, size, perms);
+        onAttrs(p, flags, size, perms, mtime);
         break;
     }
     default:
@@ -453,8 +524,26 @@ void SftpUploadJob::handle(quint8 type, const QByteArray &body)
     maybeAdvance();
 }
 
-void SftpUploadJob::onAttrs(const Pending &p, quint32 flags, qint64 size, quint32 perms)
+void SftpUploadJob::onAttrs(const Pending &p, quint32 flags, qint64 size, quint32 perms, qint64 mtime)
 {
+    if (p.kind == Req::MarkerStat) {
+        const bool recent = mtime >= 0 && QDateTime::currentSecsSinceEpoch() - mtime < SweepEverySeconds;
+        m_sweep = recent ? Sweep::Done : Sweep::Wanted;
+        return;
+    }
+    if (p.kind == Req::ResumeStat) {
+        Entry &e = m_entries[p.entry];
+        e.resumeFrom = std::min(std::max<qint64>(size, 0), e.confirmed);
+        e.state = FileState::Opening;
+        e.openSent = false;
+        return;
+    }
+    if (p.kind == Req::ClaimCheck) {
+        m_entries[p.entry].state = FileState::Failed;
+        fail(SftpNameConflict, QStringLiteral("A different file named %1 is already on the server; nothing was replaced.")
+                                   .arg(m_entries[p.entry].file.name));
+        return;
+    }
     if (p.kind == Req::FolderStat) {
         const bool isDir = !(flags & ATTR_PERMISSIONS) || (perms & TypeMask) == TypeDirectory;
         if (!isDir)
@@ -483,6 +572,12 @@ void SftpUploadJob::onAttrs(const Pending &p, quint32 flags, qint64 size, quint3
 
 void SftpUploadJob::onHandle(const Pending &p, const QByteArray &h)
 {
+    if (p.kind == Req::MarkerOpen) {
+        QByteArray b;
+        putString(b, h);
+        queue(FXP_CLOSE, b, Req::MarkerClose, -1);
+        return;
+    }
     if (p.kind == Req::OpenDir) {
         m_dirHandle = h;
         m_sweep = Sweep::WantRead;
@@ -492,19 +587,109 @@ void SftpUploadJob::onHandle(const Pending &p, const QByteArray &h)
         return;
     Entry &e = m_entries[p.entry];
     e.handle = h;
-    e.tempExists = true;
+    if (e.isPage)
+        e.placed = true;
+    else
+        e.tempExists = true;
     if (m_phase == Phase::Cleanup) {
         // An open answered after a failure elsewhere: close and remove it straight away.
         m_cleanupSent = false;
         return;
     }
+    if (e.state == FileState::Skip)
+        --m_skipped;   // gone between the look-up and the claim: it is sent after all
     e.local = std::make_unique<QFile>(e.file.localPath);
     if (!e.local->open(QIODevice::ReadOnly)) {
         fail(SftpLocalFileError, QStringLiteral("Could not open %1 on this computer.").arg(e.file.name));
         return;
     }
-    e.digest = std::make_shared<QCryptographicHash>(QCryptographicHash::Sha256);
+    e.digest = std::make_shared<QCryptographicHash>(UploadDigest);
+    if (e.resumeFrom > 0) {
+        // The digest covers the whole file, the part already there included.
+        for (qint64 left = e.resumeFrom; left > 0;) {
+            const QByteArray part = e.local->read(std::min<qint64>(left, 1 << 20));
+            if (part.isEmpty()) {
+                fail(SftpLocalFileError, QStringLiteral("Could not read %1 on this computer.").arg(e.file.name));
+                return;
+            }
+            e.digest->addData(part);
+            left -= part.size();
+        }
+    }
+    if (e.resumeFrom >= 0) {
+        m_acked += e.resumeFrom - e.acked;
+        e.sent = e.acked = e.confirmed = e.resumeFrom;
+        e.ackedAhead.clear();
+    }
     e.state = FileState::Writing;
+}
+
+void SftpUploadJob::resetConversation()
+{
+    m_pending.clear();
+    m_queued.clear();
+    m_in.clear();
+    m_writesInFlight = 0;
+    m_helloSent = false;
+    m_sweep = Sweep::Done;   // the folder's handle went with the connection; another day
+    m_staleToRemove.clear();
+    for (Entry &e : m_entries) {
+        e.handle.clear();
+        e.pendingWrites = 0;
+        e.local.reset();
+    }
+}
+
+void SftpUploadJob::resumeOnNewChannel()
+{
+    resetConversation();
+    m_resuming = true;
+    m_resumeSent = false;
+    m_renamesSent = false;
+    m_opensSent = false;
+    m_phase = Phase::Hello;
+    for (Entry &e : m_entries) {
+        e.closeSent = false;
+        switch (e.state) {
+        case FileState::Opening:
+            if (e.openSent)
+                e.state = FileState::Resuming;   // whether its open was done is not known
+            break;
+        case FileState::Writing:
+        case FileState::Closing:
+            e.state = FileState::Resuming;
+            break;
+        case FileState::Renaming:
+            e.state = FileState::Written;
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+void SftpUploadJob::cleanUpOnNewChannel()
+{
+    resetConversation();
+    m_cleanupOnly = true;
+    m_cleanupSent = false;
+    m_phase = Phase::Hello;
+    if (m_error == SftpOk) {
+        m_error = SftpConnectionLost;
+        m_errorText = QStringLiteral("The connection to the server was lost.");
+    }
+    for (Entry &e : m_entries) {
+        // Whatever may have been made is removed; a removal of what is not there does no harm.
+        e.closeSent = true;
+        if (e.openSent || e.state == FileState::Written || e.state == FileState::Renaming) {
+            if (e.isPage)
+                e.placed = true;
+            else
+                e.tempExists = true;
+        }
+        if (e.state == FileState::Renaming)
+            e.placed = true;
+    }
 }
 
 void SftpUploadJob::onStatus(const Pending &p, quint32 code, const QString &message)
@@ -520,6 +705,32 @@ void SftpUploadJob::onStatus(const Pending &p, quint32 code, const QString &mess
             fail(SftpWriteFailed, QStringLiteral("The server refused to show the folder %1: %2.")
                                       .arg(m_folder, statusWords(code, message)));
         break;
+    case Req::ClaimCheck:
+        e->state = FileState::Failed;
+        fail(SftpWriteFailed,
+             QStringLiteral("The server would not create %1: %2.").arg(e->file.name, statusWords(FX_FAILURE, {})));
+        break;
+    case Req::MarkerStat:
+        m_sweep = code == FX_NO_SUCH_FILE ? Sweep::Wanted : Sweep::Done;
+        break;
+    case Req::ResumeStat:
+        if (code == FX_NO_SUCH_FILE) {
+            // Its open never reached the server: it starts afresh.
+            e->resumeFrom = -1;
+            e->state = FileState::Opening;
+            e->openSent = false;
+            if (e->isPage)
+                e->placed = false;
+            else
+                e->tempExists = false;
+        } else {
+            fail(SftpWriteFailed, QStringLiteral("The server refused to look up %1: %2.")
+                                      .arg(e->file.name, statusWords(code, message)));
+        }
+        break;
+    case Req::MarkerOpen:
+    case Req::MarkerClose:
+        break;
     case Req::FileStat:
         if (code != FX_NO_SUCH_FILE && code != FX_OK)
             fail(SftpWriteFailed, QStringLiteral("The server refused to look up %1: %2.")
@@ -528,9 +739,21 @@ void SftpUploadJob::onStatus(const Pending &p, quint32 code, const QString &mess
             e->state = FileState::Opening;
         break;
     case Req::Open:
-        if (m_phase != Phase::Cleanup)
+        if (m_phase == Phase::Cleanup || e->state == FileState::Skip || e->state == FileState::Failed)
+            break;
+        if (e->isPage && code == FX_FILE_ALREADY_EXISTS) {
+            e->state = FileState::Failed;
+            fail(SftpNameConflict, QStringLiteral("A different file named %1 is already on the server; nothing was "
+                                                  "replaced.").arg(e->file.name));
+        } else if (e->isPage && code == FX_FAILURE) {
+            // Most servers say "exists" no better than this: whether the name is taken decides.
+            QByteArray b;
+            putString(b, remoteName(e->remotePath));
+            queue(FXP_LSTAT, b, Req::ClaimCheck, p.entry);
+        } else {
             fail(SftpWriteFailed,
                  QStringLiteral("The server would not create %1: %2.").arg(e->file.name, statusWords(code, message)));
+        }
         break;
     case Req::Write:
         --e->pendingWrites;
@@ -538,6 +761,10 @@ void SftpUploadJob::onStatus(const Pending &p, quint32 code, const QString &mess
         if (code == FX_OK) {
             e->acked += p.length;
             m_acked += p.length;
+            e->ackedAhead[p.offset] = p.length;
+            for (auto it = e->ackedAhead.begin(); it != e->ackedAhead.end() && it->first <= e->confirmed;
+                 it = e->ackedAhead.erase(it))
+                e->confirmed = std::max(e->confirmed, it->first + it->second);
         } else if (m_phase != Phase::Cleanup) {
             fail(SftpWriteFailed,
                  QStringLiteral("Sending %1 failed: %2.").arg(e->file.name, statusWords(code, message, true)));
@@ -551,11 +778,15 @@ void SftpUploadJob::onStatus(const Pending &p, quint32 code, const QString &mess
         if (code != FX_OK && m_phase != Phase::Cleanup)
             fail(SftpWriteFailed, QStringLiteral("Finishing %1 on the server failed: %2.")
                                       .arg(e->file.name, statusWords(code, message, true)));
-        else if (e->state == FileState::Closing && e->pendingWrites == 0)
+        else if (e->state == FileState::Closing && e->pendingWrites == 0) {
             e->state = FileState::Written;
+            if (e->isPage && m_record && e->digest)
+                m_record->remember(recordKey(*e), e->digest->result());
+        }
         break;
     case Req::Rename:
-        if (code == FX_OK) {
+        if (code == FX_OK || (m_resuming && code == FX_NO_SUCH_FILE && e->tempExists)) {
+            // (Resumed: a temporary file gone means the rename before the cut went through.)
             e->state = FileState::Done;
             e->tempExists = false;
             e->placed = true;
@@ -563,8 +794,9 @@ void SftpUploadJob::onStatus(const Pending &p, quint32 code, const QString &mess
                 m_record->remember(recordKey(*e), e->digest->result());
         } else {
             e->state = FileState::Failed;
-            // A plain rename fails when the name exists: another upload put it in place first.
-            if (code == FX_FAILURE)
+            // A plain rename fails when the name exists, with "failure" or, on some servers,
+            // "file already exists": something put it there since the look-up.
+            if (code == FX_FAILURE || code == FX_FILE_ALREADY_EXISTS)
                 fail(SftpNameConflict, QStringLiteral("Another file named %1 was put on the server while this one "
                                                       "was being sent; nothing was replaced.")
                                            .arg(e->file.name));
@@ -579,6 +811,10 @@ void SftpUploadJob::onStatus(const Pending &p, quint32 code, const QString &mess
     case Req::Unplace:
         e->placed = false;
         break;
+    case Req::RemoveStale:
+        if (code == FX_OK)
+            ++m_staleRemoved;
+        break;
     case Req::OpenDir:
         // Sweeping is a courtesy; a server that will not list the folder still takes uploads.
         m_sweep = Sweep::Done;
@@ -589,23 +825,31 @@ void SftpUploadJob::onStatus(const Pending &p, quint32 code, const QString &mess
     case Req::CloseDir:
         m_sweep = Sweep::Done;
         break;
-    case Req::RemoveStale:
-        if (code == FX_OK)
-            ++m_staleRemoved;
-        break;
     case Req::Version:
         break;
     }
 }
 
+bool SftpUploadJob::fileRequestsPending() const
+{
+    if (!m_queued.empty())
+        return true;
+    return std::any_of(m_pending.begin(), m_pending.end(), [](const auto &p) {
+        return p.second.entry >= 0 || p.second.kind == Req::FolderStat;
+    });
+}
+
 void SftpUploadJob::maybeAdvance()
 {
+    const bool quiet = m_pending.empty() && m_queued.empty() && sweepSettled();
+    if (m_phase == Phase::Resume && m_resumeSent && !fileRequestsPending())
+        m_phase = Phase::Transfer;
     switch (m_phase) {
     case Phase::Survey:
-        if (m_surveySent && m_pending.empty() && m_folderAnswer == 0) {
+        if (m_surveySent && !fileRequestsPending() && m_folderAnswer == 0) {
             m_phase = Phase::Transfer;
             for (Entry &e : m_entries) {
-                if (e.state == FileState::Opening)
+                if (e.state == FileState::Opening || e.state == FileState::Writing)
                     m_total += e.file.size;
             }
         }
@@ -620,11 +864,21 @@ void SftpUploadJob::maybeAdvance()
         }
         [[fallthrough]];
     case Phase::Rename:
-        if (m_phase == Phase::Rename && m_renamesSent && m_pending.empty() && sweepSettled())
+        if (m_phase == Phase::Rename && m_renamesSent) {
+            const bool renaming = std::any_of(m_entries.begin(), m_entries.end(),
+                                              [](const Entry &e) { return e.state == FileState::Renaming; });
+            if (!renaming) {
+                m_placedAll = true;
+                m_phase = Phase::Sweeping;
+            }
+        }
+        [[fallthrough]];
+    case Phase::Sweeping:
+        if (m_phase == Phase::Sweeping && quiet)
             finish();
         break;
     case Phase::Cleanup:
-        if (m_cleanupSent && m_pending.empty() && sweepSettled())
+        if (m_cleanupSent && quiet)
             finish();
         break;
     default:
@@ -636,6 +890,11 @@ void SftpUploadJob::fail(int code, const QString &text)
 {
     if (m_phase == Phase::Cleanup || m_phase == Phase::Finished)
         return;
+    if (m_phase == Phase::Sweeping) {
+        // Everything is in place; only the sweep, a courtesy, is given up.
+        finish();
+        return;
+    }
     m_error = code;
     m_errorText = text;
     startCleanup();
@@ -658,12 +917,13 @@ void SftpUploadJob::dropUnsent(const QByteArray &out, qsizetype from)
                 --m_entries[p.entry].pendingWrites;
                 --m_writesInFlight;
             }
+            if (p.kind == Req::MarkerStat || p.kind == Req::OpenDir || p.kind == Req::ReadDir || p.kind == Req::CloseDir)
+                m_sweep = Sweep::Done;   // its answer will never come
             m_pending.erase(it);
         }
         pos += 4 + qsizetype(n);
     }
-    if (m_phase == Phase::Cleanup && m_cleanupSent && m_pending.empty() && sweepSettled())
-        finish();
+    maybeAdvance();
 }
 
 void SftpUploadJob::startCleanup()
@@ -686,6 +946,7 @@ SftpUploadJob::Stage SftpUploadJob::stage() const
     switch (m_phase) {
     case Phase::Hello:
     case Phase::Survey: return Stage::Preparing;
+    case Phase::Resume:
     case Phase::Transfer: return Stage::Sending;
     case Phase::Rename: return Stage::Finishing;
     default: return m_error == SftpOk ? Stage::Finishing : Stage::Stopping;

@@ -4,8 +4,8 @@
 // apart lets the whole conversation, failures included, be exercised without a server.
 //
 // Round trips are what make small uploads slow on a distant server, so every step is asked
-// for all files at once: one round of look-ups, one round of opens with the data streaming
-// behind them, one round of renames.
+// for all files at once: one round of look-ups with the page's claim, one round of opens with
+// the data streaming behind them, one round of renames.
 #include "platform/SftpClient.h"
 
 #include <QByteArray>
@@ -40,6 +40,7 @@ enum SftpError : int {
     SftpNotConnected = 14,
     SftpHostKeyUnknown = 15,     // neither a pin nor a known_hosts entry vouches for the server
     SftpPassphraseNeeded = 16,   // the identity file is locked and no (right) passphrase was given
+    SftpRefused = 17,            // the server would not give this account (another) session
 };
 static_assert(int(SftpNameConflict) == SftpClient::NameTaken);
 
@@ -58,7 +59,7 @@ private:
     std::map<QString, QByteArray> m_digests;
 };
 
-// SHA-256 of a local file; empty when it cannot be read.
+// The digest of a local file that the upload record keeps; empty when it cannot be read.
 QByteArray fileDigest(const QString &path);
 
 // Whether a name in the remote folder is one of the temporary names this program uses.
@@ -77,10 +78,12 @@ std::vector<UploadFile> listUploadFolder(const QString &folder, QString *error);
 class SftpUploadJob
 {
 public:
-    // Each file travels as ".<name>.<random tag>.part", a name no other upload can share, and is
-    // renamed into place once complete; a rename never replaces a file, so the first upload to
-    // put a name in place owns it. `server` tells apart the same folder on different servers
-    // in the upload record.
+    // The page claims the message's name: it is created under its own name with an exclusive
+    // create, which every server honours, so of two uploads of one name only one gets it, and
+    // only that one goes on. The other files travel as ".<name>.<random tag>.part", a name no
+    // other upload can share, and are renamed into place once complete (servers differ in what
+    // a rename onto an existing name does; no other upload of the name gets that far). `server`
+    // tells apart the same folder on different servers in the upload record.
     SftpUploadJob(QString remoteFolder, std::vector<UploadFile> files, QString server = {},
                   UploadRecord *record = &UploadRecord::process());
     ~SftpUploadJob();
@@ -97,7 +100,24 @@ public:
     // request begins.
     void dropUnsent(const QByteArray &out, qsizetype from);
 
+    // The file-transfer session of the channel was opened by an earlier job: no greeting.
+    void continueOnOpenChannel();
+    // The connection was lost while files were being sent: whether the job can go on over a
+    // new one, and going on over it. Each unfinished file is looked up and continued from what
+    // the server holds of it (no further than what it confirmed), so only the rest is sent.
+    bool canResume() const { return m_phase == Phase::Transfer || m_phase == Phase::Rename; }
+    void resumeOnNewChannel();
+    // The job is given up, but over a new connection it removes what it made on the server.
+    void cleanUpOnNewChannel();
+
     bool finished() const { return m_phase == Phase::Finished; }
+    // The server has answered the greeting (or an earlier job's).
+    bool sessionStarted() const { return m_phase != Phase::Hello; }
+    // Every file is in place; what may still run is the sweep of old temporary files, which
+    // nobody needs to wait for.
+    bool placed() const { return m_phase == Phase::Sweeping || (finished() && m_error == SftpOk && m_placedAll); }
+    // Finished with every request answered: the channel can carry the next job.
+    bool leftChannelClean() const { return finished() && m_pending.empty() && m_in.isEmpty(); }
     int errorCode() const { return m_error; }
     QString errorText() const { return m_errorText; }
     // True once nothing more is worth sending: cleaning up only waits for answers now.
@@ -118,10 +138,15 @@ public:
     static constexpr int MaxWritesInFlight = 64;
     // A temporary file this old belongs to an upload that died: no live upload stalls this long.
     static constexpr qint64 StaleAfterSeconds = 10 * 60;
+    // The folder is looked through for them at most this often (a marker file on the server
+    // holds the time), and only so far: a crowded folder must not slow every publication.
+    static constexpr qint64 SweepEverySeconds = 24 * 60 * 60;
+    static constexpr int MaxSweepListings = 64;
+    static QString sweepMarkerName() { return QStringLiteral(".parlivo-swept"); }
 
 private:
-    enum class Phase { Hello, Survey, Transfer, Rename, Cleanup, Finished };
-    enum class FileState { Surveying, Skip, Opening, Writing, Closing, Written, Renaming, Done, Failed };
+    enum class Phase { Hello, Survey, Resume, Transfer, Rename, Sweeping, Cleanup, Finished };
+    enum class FileState { Surveying, Skip, Opening, Writing, Closing, Written, Renaming, Done, Failed, Resuming };
     struct Entry
     {
         UploadFile file;
@@ -130,28 +155,41 @@ private:
         QByteArray handle;
         std::unique_ptr<QFile> local;
         qint64 sent = 0, acked = 0;
+        qint64 confirmed = 0;              // acknowledged without a gap from the start
+        std::map<qint64, qint64> ackedAhead;   // acknowledged beyond a gap: offset, length
+        qint64 resumeFrom = -1;            // >= 0: reopen the existing file and go on from here
         int pendingWrites = 0;
         bool tempExists = false;     // the temporary name exists on the server
         bool closeSent = false;
-        bool placed = false;         // this job put the file in place under its final name
-        bool isPage = false;         // renamed first: a page in place claims the message's name
+        bool placed = false;         // this job made or put the file under its final name
+        bool isPage = false;         // written under its own name, created exclusively: the claim
+        bool openSent = false;
+        bool removeSent = false, unplaceSent = false;
         std::shared_ptr<QCryptographicHash> digest;   // of the bytes sent, for the upload record
     };
     enum class Req { Version, FolderStat, FileStat, Open, Write, SetStat, Close, Rename, Remove, Unplace,
-                     OpenDir, ReadDir, CloseDir, RemoveStale };
-    struct Pending { Req kind; int entry; quint32 length = 0; };
+                     ClaimCheck, ResumeStat, MarkerStat, MarkerOpen, MarkerClose, OpenDir, ReadDir, CloseDir, RemoveStale };
+    struct Pending { Req kind; int entry; quint32 length = 0; qint64 offset = 0; };
+    void resetConversation();
 
-    quint32 send(QByteArray &out, quint8 type, const QByteArray &body, Req kind, int entry, quint32 length = 0);
+    quint32 send(QByteArray &out, quint8 type, const QByteArray &body, Req kind, int entry, quint32 length = 0,
+                 qint64 offset = 0);
     void handle(quint8 type, const QByteArray &body);
     void onStatus(const Pending &p, quint32 code, const QString &message);
     void onHandle(const Pending &p, const QByteArray &handle);
-    void onAttrs(const Pending &p, quint32 flags, qint64 size, quint32 permissions);
+    void onAttrs(const Pending &p, quint32 flags, qint64 size, quint32 permissions, qint64 mtime);
     void onNames(const Pending &p, const QByteArray &body, qsizetype pos);
     void produceSweep(QByteArray &out);
-    void sendRenames(QByteArray &out, bool pages);
+    void sendRenames(QByteArray &out);
+    void sendOpen(QByteArray &out, int i);
+    // Requests decided while reading answers go out with the next produce().
+    void queue(quint8 type, const QByteArray &body, Req kind, int entry) { m_queued.push_back({type, body, kind, entry}); }
+    struct Queued { quint8 type; QByteArray body; Req kind; int entry; };
+    std::vector<Queued> m_queued;
     void fail(int code, const QString &text);
     void startCleanup();
     void maybeAdvance();
+    bool fileRequestsPending() const;
     void finish();
 
     QString m_folder;
@@ -160,9 +198,12 @@ private:
     UploadRecord *m_record = nullptr;
     Phase m_phase = Phase::Hello;
     bool m_helloSent = false, m_surveySent = false, m_opensSent = false, m_renamesSent = false;
-    bool m_pageRenamesSent = false;
-    // The sweep for stale temporary files runs beside the upload: open the folder, read it.
-    enum class Sweep { Idle, Opening, Reading, WantRead, WantClose, Closing, Done };
+    bool m_placedAll = false;
+    bool m_resuming = false, m_resumeSent = false, m_cleanupOnly = false;
+    // The sweep for stale temporary files runs beside the upload when the marker says it is
+    // due: mark the time, open the folder, read a bounded part of it.
+    enum class Sweep { Idle, Asking, Wanted, Opening, Reading, WantRead, WantClose, Closing, Done };
+    int m_listings = 0;
     Sweep m_sweep = Sweep::Idle;
     QByteArray m_dirHandle;
     QStringList m_staleToRemove;

@@ -85,4 +85,14 @@ QByteArray hostKeyMethodPreference(const QString &keyType)
     return "ssh-ed25519,ecdsa-sha2-nistp256,ecdsa-sha2-nistp384,ecdsa-sha2-nistp521,rsa-sha2-512,rsa-sha2-256,ssh-rsa";
 }
 
+QByteArray onlySupportedMethods(const QByteArray &wanted, const QList<QByteArray> &supported)
+{
+    QList<QByteArray> kept;
+    for (const QByteArray &name : wanted.split(',')) {
+        if (supported.contains(name) && !kept.contains(name))
+            kept << name;
+    }
+    return kept.join(',');
+}
+
 } // namespace parlivo

@@ -2,6 +2,7 @@
 // Pinned host keys: "ssh-ed25519 SHA256:<base64>" or just "SHA256:<base64>", the fingerprint
 // written the way ssh-keygen -l -E sha256 prints it (base64 without padding).
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 namespace parlivo {
@@ -24,5 +25,9 @@ bool fingerprintsMatch(const QString &pinned, const QString &actual);
 // With a known type only that type is accepted, so the server cannot answer with a key we did
 // not pin; without one, Ed25519 comes first.
 QByteArray hostKeyMethodPreference(const QString &keyType);
+// The methods of the comma-separated `wanted` that are in `supported`, in the order wanted and
+// each once. The library drops methods it lacks from a preference with an overlapping copy, so
+// it is only ever handed names it has.
+QByteArray onlySupportedMethods(const QByteArray &wanted, const QList<QByteArray> &supported);
 
 } // namespace parlivo

@@ -48,6 +48,19 @@ const char *keyTypeName(int type)
     }
 }
 
+// The host-key methods of `wanted` this build of the library can check.
+QByteArray supportedHostKeyMethods(LIBSSH2_SESSION *session, const QByteArray &wanted)
+{
+    const char **algs = nullptr;
+    const int n = libssh2_session_supported_algs(session, LIBSSH2_METHOD_HOSTKEY, &algs);
+    QList<QByteArray> supported;
+    for (int i = 0; i < n; ++i)
+        supported << QByteArray(algs[i]);
+    if (n > 0 && algs)
+        libssh2_free(session, algs);
+    return onlySupportedMethods(wanted, supported);
+}
+
 } // namespace
 
 SshSession::SshSession(std::function<bool()> cancelled) : m_cancelled(std::move(cancelled)) { initLibrary(); }
@@ -199,7 +212,8 @@ int SshSession::open(const SshSettings &s, QString *error)
         if (!filed.isEmpty())
             preference = filed + ',' + preference;
     }
-    if (libssh2_session_method_pref(m_session, LIBSSH2_METHOD_HOSTKEY, preference.constData()) != 0) {
+    preference = supportedHostKeyMethods(m_session, preference);
+    if (preference.isEmpty() || libssh2_session_method_pref(m_session, LIBSSH2_METHOD_HOSTKEY, preference.constData()) != 0) {
         *error = QStringLiteral("This program cannot check a host key of type %1.").arg(pin.keyType);
         close();
         return SftpNotConfigured;
@@ -373,8 +387,12 @@ int SshSession::openChannel(QString *error)
     const QString stalled = QStringLiteral("The server %1 stopped answering.").arg(m_host);
     while (!(m_channel = libssh2_channel_open_session(m_session))) {
         if (libssh2_session_last_errno(m_session) != LIBSSH2_ERROR_EAGAIN) {
-            *error = QStringLiteral("The server %1 refused a file-transfer channel: %2.").arg(m_host, libraryError());
-            return SftpProtocolError;
+            *error = QStringLiteral("The server %1 refused a file-transfer channel (%2). Servers limit how many "
+                                    "sessions one connection and how many connections one account may have: close "
+                                    "other programs connected with this account (another upload, a file manager) and "
+                                    "try again, or ask your host to raise the limit.")
+                         .arg(m_host, libraryError());
+            return SftpRefused;
         }
         if (int w = waitSocket(deadline, error, stalled))
             return w;
@@ -391,6 +409,18 @@ int SshSession::openChannel(QString *error)
     return SftpOk;
 }
 
+QString SshSession::channelErrorText()
+{
+    if (!m_channel)
+        return {};
+    QByteArray said;
+    char buf[1024];
+    ssize_t n;
+    while (said.size() < 4096 && (n = libssh2_channel_read_stderr(m_channel, buf, sizeof buf)) > 0)
+        said.append(buf, n);
+    return QString::fromUtf8(said).simplified().left(300);
+}
+
 void SshSession::closeChannel(Clock::time_point deadline)
 {
     if (!m_channel)
@@ -402,6 +432,7 @@ void SshSession::closeChannel(Clock::time_point deadline)
     }
     libssh2_channel_free(m_channel);
     m_channel = nullptr;
+    m_sftpStarted = false;
 }
 
 int SshSession::run(SftpUploadJob &job, QString *error)
@@ -410,10 +441,19 @@ int SshSession::run(SftpUploadJob &job, QString *error)
         *error = QStringLiteral("Not connected to the server.");
         return SftpNotConnected;
     }
-    if (int rc = openChannel(error)) {
+    // One channel carries every job of the connection: a server allows only so many per
+    // connection (OpenSSH ten), and a publication may need many tries at a fresh name.
+    if (m_channel && m_sftpStarted) {
+        job.continueOnOpenChannel();
+    } else {
         closeChannel(Clock::now() + std::chrono::milliseconds(300));
-        return rc;
+        if (int rc = openChannel(error)) {
+            closeChannel(Clock::now() + std::chrono::milliseconds(300));
+            return rc;
+        }
     }
+    m_sftpStarted = true;
+    bool placedNoted = false;
     QByteArray out;
     qsizetype outPos = 0;
     std::vector<char> buffer(256 * 1024);
@@ -426,8 +466,19 @@ int SshSession::run(SftpUploadJob &job, QString *error)
     const QString stalled = QStringLiteral("The server %1 stopped answering for %2 seconds.").arg(m_host).arg(seconds(m_stallTimeout));
 
     while (!job.finished()) {
+        if (!placedNoted && job.placed()) {
+            placedNoted = true;
+            if (onPlaced)
+                onPlaced();
+        }
         if (!cancelNoted && m_cancelled()) {
             cancelNoted = true;
+            if (job.placed()) {
+                // Only the sweep of old temporary files is still going: it may finish what it
+                // is at while the connection is being closed, but not for long.
+                cancelDeadline = Clock::now() + std::chrono::milliseconds(1000);
+                continue;
+            }
             job.abort(SftpCancelled, QStringLiteral("The upload was cancelled."));
             // Whatever is not yet on its way is not sent: the requests that remove the temporary
             // files would wait behind it. What the library may already hold (one channel packet,
@@ -442,8 +493,11 @@ int SshSession::run(SftpUploadJob &job, QString *error)
             // A short grace for removing the temporary files; the connection goes regardless.
             cancelDeadline = Clock::now() + std::chrono::milliseconds(2500);
         }
-        if (cancelNoted && Clock::now() >= cancelDeadline)
+        if (cancelNoted && Clock::now() >= cancelDeadline) {
+            if (job.placed())
+                job.abort(SftpCancelled, {});
             break;
+        }
         bool progressed = false;
         if (outPos >= out.size()) {
             out.clear();
@@ -505,6 +559,11 @@ int SshSession::run(SftpUploadJob &job, QString *error)
         }
     }
 
+    if (!placedNoted && job.placed() && onPlaced)
+        onPlaced();
+    const bool connectionGone = lost != 0;
+    if (lost && job.placed())
+        lost = 0;   // everything was in place before the connection went
     if (lost || !job.finished()) {
         // The connection cannot be trusted any more: drop it without the courtesies.
         if (cancelNoted) {
@@ -518,6 +577,17 @@ int SshSession::run(SftpUploadJob &job, QString *error)
             *error = file.isEmpty()
                          ? QStringLiteral("The connection to the server %1 was lost.").arg(m_host)
                          : QStringLiteral("The connection to the server was lost while sending %1.").arg(file);
+            if (!job.sessionStarted() && lostText.startsWith(QLatin1String("the server closed"))) {
+                // Hung up before the first answer: a refusal, not a lost line. Servers that limit
+                // how many connections one account may have do this, some with a word why.
+                const QString said = channelErrorText();
+                *error = QStringLiteral("The server %1 ended the file transfer before it began%2. Servers do this when "
+                                        "an account may only be connected a limited number of times at once: close "
+                                        "other programs connected with this account (another upload, a file manager) "
+                                        "and try again, or ask your host to raise the limit.")
+                             .arg(m_host, said.isEmpty() ? QString() : QStringLiteral(" (it said: %1)").arg(said));
+                lost = SftpRefused;
+            }
         }
         if (m_channel) {
             libssh2_channel_free(m_channel);
@@ -526,8 +596,12 @@ int SshSession::run(SftpUploadJob &job, QString *error)
         close();
         return lost ? lost : SftpConnectionLost;
     }
-    // The channel is left to close with the session: waiting for its close costs a round trip.
-    m_channel = nullptr;
+    if (connectionGone) {
+        close();
+    } else if (!job.leftChannelClean()) {
+        // Answers still on their way would be read by the next job as its own.
+        closeChannel(Clock::now() + std::chrono::milliseconds(cancelNoted ? 200 : 1000));
+    }
     if (job.errorCode() != SftpOk)
         *error = job.errorText();
     return job.errorCode();
@@ -540,6 +614,7 @@ void SshSession::close()
         if (m_channel) {
             libssh2_channel_free(m_channel);
             m_channel = nullptr;
+            m_sftpStarted = false;
         }
         const auto deadline = Clock::now() + std::chrono::milliseconds(m_cancelled() ? 200 : 1000);
         QString ignored;

@@ -46,6 +46,8 @@ public:
     std::function<void(const QString &)> onPhase;
     // Called a few times a second while a job runs.
     std::function<void(const SftpUploadJob &)> onProgress;
+    // Called once when a job has every file in place; the job may still sweep old leftovers.
+    std::function<void()> onPlaced;
 
     // Returns 0, or an error code with `error` in plain words.
     int open(const SshSettings &settings, QString *error);
@@ -77,12 +79,15 @@ private:
     // The host key types the server offers, read from its greeting on a connection of its own.
     QStringList offeredHostKeyTypes(const SshSettings &s, Clock::time_point deadline);
     void closeChannel(Clock::time_point deadline);
+    // What the server wrote to the channel's error stream, if anything (read without waiting).
+    QString channelErrorText();
     QString libraryError() const;
 
     std::function<bool()> m_cancelled;
     int m_socket = -1;
     _LIBSSH2_SESSION *m_session = nullptr;
     _LIBSSH2_CHANNEL *m_channel = nullptr;
+    bool m_sftpStarted = false;   // the channel's file-transfer session has been greeted
     QString m_host;
     QString m_hostKeyNote, m_loginMethod;
     // Lives within the session (the library frees it through the session).

@@ -349,6 +349,7 @@ TEST_F(Character, InsideItsWindowScreenPositionsBecomeWindowPositions)
 {
     auto owner = std::make_unique<QWidget>();
     owner->setGeometry(240, 160, 700, 500);
+    owner->show();
     agent->MoveTo(260, 170);
     ASSERT_TRUE(waitIdle());
     agent->setOwnerWindow(owner.get(), true);

@@ -60,6 +60,14 @@ TEST(HostKeyPin, PinnedTypeIsTheOnlyOneOffered)
     EXPECT_TRUE(hostKeyMethodPreference("").startsWith("ssh-ed25519,")) << "Ed25519 before ECDSA";
 }
 
+TEST(HostKeyPin, PreferenceKeepsOnlyWhatTheLibraryHasInOrderAndOnce)
+{
+    const QList<QByteArray> library{"ssh-rsa", "ssh-ed25519", "ecdsa-sha2-nistp256"};
+    EXPECT_EQ(onlySupportedMethods("ssh-ed25519,rsa-sha2-512,rsa-sha2-256,ssh-rsa,ssh-ed25519", library),
+              "ssh-ed25519,ssh-rsa");
+    EXPECT_EQ(onlySupportedMethods("rsa-sha2-512", library), "");
+}
+
 QProcessEnvironment env(std::initializer_list<std::pair<const char *, const char *>> vars)
 {
     QProcessEnvironment e;

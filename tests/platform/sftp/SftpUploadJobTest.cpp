@@ -3,6 +3,8 @@
 // server are checked here without a network.
 #include "platform/sftp/SftpUpload.h"
 
+#include <QDateTime>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <gtest/gtest.h>
@@ -19,13 +21,18 @@ public:
     {
         QByteArray data;
         quint32 mode = 0;
+        qint64 mtime = QDateTime::currentSecsSinceEpoch();
     };
     std::map<QString, File> files;
     QStringList folders{"/httpdocs"};
     qint64 diskLeft = -1;          // bytes that still fit; -1 = unlimited
     bool refuseRename = false;
+    quint32 renameExistsCode = 4;  // what a rename onto an existing name answers ...
+    bool renameOverwrites = false; // ... unless the server simply replaces it
+    int listed = 0;                // folder listings read
     QStringList takenAtRename;     // another upload puts these names in place just before ours
     QStringList log;               // request names in arrival order
+    qint64 written = 0;            // data bytes received
 
     // Answers every complete request in `in`; returns the answers.
     QByteArray serve(QByteArray &in)
@@ -44,6 +51,7 @@ public:
 
 private:
     std::map<QByteArray, QString> m_handles;
+    QStringList m_listing;
     int m_nextHandle = 0;
 
     struct Rd
@@ -72,13 +80,19 @@ private:
         put32(b, 0);
         packet(out, 101, id, b);
     }
-    static void attrs(QByteArray &out, quint32 id, qint64 size, quint32 mode)
+    static QByteArray attrBytes(qint64 size, quint32 mode, qint64 mtime)
     {
         QByteArray b;
-        put32(b, 0x1 | 0x4);
+        put32(b, 0x1 | 0x4 | 0x8);
         put64(b, quint64(size));
         put32(b, mode);
-        packet(out, 105, id, b);
+        put32(b, quint32(mtime));
+        put32(b, quint32(mtime));
+        return b;
+    }
+    static void attrs(QByteArray &out, quint32 id, qint64 size, quint32 mode, qint64 mtime = 0)
+    {
+        packet(out, 105, id, attrBytes(size, mode, mtime));
     }
 
     void answer(const QByteArray &msg, QByteArray &out)
@@ -103,7 +117,7 @@ private:
             if (folders.contains(path))
                 attrs(out, id, 4096, 040755);
             else if (files.count(path))
-                attrs(out, id, files[path].data.size(), 0100000 | files[path].mode);
+                attrs(out, id, files[path].data.size(), 0100000 | files[path].mode, files[path].mtime);
             else
                 status(out, id, 2);
             break;
@@ -119,7 +133,8 @@ private:
                 status(out, id, 4);
                 break;
             }
-            files[path] = {{}, mode & 0777};
+            if (!files.count(path) || (flags & 0x10))
+                files[path] = {{}, mode & 0777};
             const QByteArray h = QByteArray::number(++m_nextHandle);
             m_handles[h] = path;
             QByteArray b;
@@ -143,6 +158,7 @@ private:
             }
             if (diskLeft >= 0)
                 diskLeft -= data.size();
+            written += data.size();
             QByteArray &f = files[m_handles[h]].data;
             if (f.size() < qsizetype(offset + data.size()))
                 f.resize(offset + data.size());
@@ -157,8 +173,42 @@ private:
             status(out, id, 0);
             break;
         }
+        case 11: {   // opendir: the listing is taken when it is opened, one name per answer
+            const QString path = QString::fromUtf8(r.str());
+            log << "OPENDIR " + path;
+            m_listing.clear();
+            for (const auto &[name, f] : files)
+                if (name.startsWith(path + "/"))
+                    m_listing << name.mid(path.size() + 1);
+            QByteArray b;
+            put32(b, 1);
+            b.append('D');
+            packet(out, 102, id, b);
+            break;
+        }
+        case 12: {   // readdir
+            ++listed;
+            if (m_listing.isEmpty()) {
+                status(out, id, 1);
+                break;
+            }
+            const QString name = m_listing.takeFirst();
+            const File &f = files["/httpdocs/" + name];
+            QByteArray b;
+            put32(b, 1);
+            put32(b, quint32(name.toUtf8().size()));
+            b.append(name.toUtf8());
+            put32(b, 0);
+            b.append(attrBytes(f.data.size(), 0100000 | f.mode, f.mtime));
+            packet(out, 104, id, b);
+            break;
+        }
         case 4: {   // close
             const QByteArray h = r.str();
+            if (h == "D") {
+                status(out, id, 0);
+                break;
+            }
             log << "CLOSE " + m_handles[h];
             status(out, id, m_handles.erase(h) ? 0 : 4);
             break;
@@ -168,8 +218,8 @@ private:
             log << "RENAME " + from + " " + to;
             if (takenAtRename.removeAll(to))
                 files[to] = {"someone else's", 0644};
-            if (refuseRename || files.count(to) || !files.count(from)) {
-                status(out, id, 4);
+            if (refuseRename || (files.count(to) && !renameOverwrites) || !files.count(from)) {
+                status(out, id, files.count(to) ? renameExistsCode : 4);
                 break;
             }
             files[to] = files[from];
@@ -226,11 +276,16 @@ protected:
         EXPECT_TRUE(job.finished());
         return job.errorCode();
     }
+    // What is on the server but the sweep's marker.
+    int messageFileCount() const
+    {
+        return int(server.files.size() - server.files.count("/httpdocs/" + SftpUploadJob::sweepMarkerName()));
+    }
     QStringList hiddenNames() const
     {
         QStringList out;
         for (const auto &[path, f] : server.files)
-            if (path.section('/', -1).startsWith('.'))
+            if (path.section('/', -1).startsWith('.') && !path.endsWith(SftpUploadJob::sweepMarkerName()))
                 out << path;
         return out;
     }
@@ -308,7 +363,7 @@ TEST_F(UploadJob, NameRules_OnlyItsOwnIdenticalFileIsSkipped_AnythingElseIsAConf
         EXPECT_TRUE(job.errorText().contains("same.htm"));
         EXPECT_EQ(server.files["/httpdocs/same.htm"].data, k.remote);
         EXPECT_FALSE(server.files.count("/httpdocs/new.gif")) << "a conflict stops the whole upload before sending";
-        EXPECT_TRUE(server.log.filter("OPEN").isEmpty()) << server.log.join(", ").toStdString();
+        EXPECT_TRUE(server.log.filter(".part").isEmpty()) << server.log.join(", ").toStdString();
     }
 }
 
@@ -322,27 +377,38 @@ TEST_F(UploadJob, TwoUploadsOfOneNameAtOnce_OneWinsWhole_TheOtherLeavesNothing)
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(bytes(name == QLatin1String("m.htm") ? 300 : 3 * SftpUploadJob::WriteChunk, seed));
     }
-    QString error;
-    SftpUploadJob a("/httpdocs/", files()), b("/httpdocs/", listUploadFolder(other.path(), &error));
-    // Both look the names up before either has put anything in place, then take turns.
-    QByteArray toA, toB;
-    for (int round = 0; round < 200 && !(a.finished() && b.finished()); ++round) {
-        for (auto [job, out] : {std::pair{&a, &toA}, std::pair{&b, &toB}}) {
-            job->produce(*out, 64 * 1024);
-            const QByteArray answers = server.serve(*out);
-            job->consume(answers.constData(), answers.size());
+    // Servers differ in what a rename onto an existing name does: refuse it with "failure" or
+    // with "file already exists", or replace the file.
+    struct Kind { const char *what; quint32 code; bool overwrites; };
+    for (const Kind &k : {Kind{"failure", 4, false}, Kind{"exists", 11, false}, Kind{"replaces", 4, true}}) {
+        SCOPED_TRACE(k.what);
+        server.files.clear();
+        server.renameExistsCode = k.code;
+        server.renameOverwrites = k.overwrites;
+        QString error;
+        SftpUploadJob a("/httpdocs/", files()), b("/httpdocs/", listUploadFolder(other.path(), &error));
+        // Both look the names up before either has put anything in place, then take turns.
+        QByteArray toA, toB;
+        for (int round = 0; round < 200 && !(a.finished() && b.finished()); ++round) {
+            for (auto [job, out] : {std::pair{&a, &toA}, std::pair{&b, &toB}}) {
+                job->produce(*out, 64 * 1024);
+                const QByteArray answers = server.serve(*out);
+                job->consume(answers.constData(), answers.size());
+            }
         }
+        ASSERT_TRUE(a.finished() && b.finished());
+        EXPECT_NE(a.errorCode() == SftpOk, b.errorCode() == SftpOk) << "exactly one wins";
+        EXPECT_TRUE(a.errorCode() == SftpNameConflict || b.errorCode() == SftpNameConflict);
+        const int seed = a.errorCode() == SftpOk ? 1 : 3;
+        EXPECT_EQ(server.files["/httpdocs/m.htm"].data, bytes(300, seed));
+        EXPECT_EQ(server.files["/httpdocs/m.mp3"].data, bytes(3 * SftpUploadJob::WriteChunk, seed + 1))
+            << "the page and its sound belong to one message";
+        EXPECT_EQ(hiddenNames(), QStringList());
     }
-    ASSERT_TRUE(a.finished() && b.finished());
-    EXPECT_NE(a.errorCode() == SftpOk, b.errorCode() == SftpOk) << "exactly one wins";
-    EXPECT_TRUE(a.errorCode() == SftpNameConflict || b.errorCode() == SftpNameConflict);
-    const int seed = a.errorCode() == SftpOk ? 1 : 3;
-    EXPECT_EQ(server.files["/httpdocs/m.htm"].data, bytes(300, seed));
-    EXPECT_EQ(server.files["/httpdocs/m.mp3"].data, bytes(3 * SftpUploadJob::WriteChunk, seed + 1))
-        << "the page and its sound belong to one message";
-    EXPECT_EQ(hiddenNames(), QStringList());
 
     // A sound name taken after the page went into place: the page is taken back too.
+    server.renameExistsCode = 11;
+    server.renameOverwrites = false;
     server.files.clear();
     server.takenAtRename << "/httpdocs/m.mp3";
     SftpUploadJob c("/httpdocs/", files());
@@ -363,14 +429,14 @@ TEST_F(UploadJob, FailuresLeaveNoPartialOrTemporaryFile)
         EXPECT_EQ(run(job), SftpWriteFailed);
         EXPECT_TRUE(job.errorText().contains("b.mp4")) << job.errorText().toStdString();
         EXPECT_TRUE(job.errorText().contains("full")) << job.errorText().toStdString();
-        EXPECT_EQ(server.files.size(), 0u) << "temporary files are removed, none is put in place";
+        EXPECT_EQ(messageFileCount(), 0) << "temporary files are removed, none is put in place";
         server.diskLeft = -1;
     }
     {   // the folder is missing
         SftpUploadJob job("/nowhere/", files());
         EXPECT_EQ(run(job), SftpRemoteFolderMissing);
         EXPECT_TRUE(job.errorText().contains("/nowhere/"));
-        EXPECT_EQ(server.files.size(), 0u);
+        EXPECT_EQ(messageFileCount(), 0);
     }
     {   // the final name is taken between the look-up and the rename
         server.refuseRename = true;
@@ -392,7 +458,7 @@ TEST_F(UploadJob, FailuresLeaveNoPartialOrTemporaryFile)
         ASSERT_FALSE(job.finished());
         job.abort(SftpCancelled, "cancelled");
         EXPECT_EQ(run(job), SftpCancelled);
-        EXPECT_EQ(server.files.size(), 0u);
+        EXPECT_EQ(messageFileCount(), 0);
     }
     {   // a temporary file left by a lost connection does not block the next run
         server.files["/httpdocs/.b.mp4.part"] = {bytes(77, 7), 0600};
@@ -401,6 +467,79 @@ TEST_F(UploadJob, FailuresLeaveNoPartialOrTemporaryFile)
         EXPECT_EQ(server.files["/httpdocs/b.mp4"].data.size(), 10 * SftpUploadJob::WriteChunk);
         EXPECT_EQ(hiddenNames(), QStringList{"/httpdocs/.b.mp4.part"}) << "not this run's to remove";
     }
+}
+
+TEST_F(UploadJob, SweepIsBoundedDueOncePerMarkerAndNobodyWaitsForIt)
+{
+    add("m.htm", bytes(10, 1));
+    const qint64 hourAgo = QDateTime::currentSecsSinceEpoch() - 3600;
+    server.files["/httpdocs/.old.mp3.0123456789ab.part"] = {bytes(5, 1), 0600, hourAgo};
+    server.files["/httpdocs/.new.mp3.0123456789ab.part"] = {bytes(5, 1), 0600};
+    for (int i = 0; i < 2 * SftpUploadJob::MaxSweepListings; ++i)
+        server.files[QString("/httpdocs/x%1.gif").arg(i, 4, 10, QChar('0'))] = {bytes(5, 1), 0644};
+    SftpUploadJob first("/httpdocs/", files());
+    bool placedBeforeTheEnd = false;
+    QByteArray toServer;
+    for (int round = 0; round < 1000 && !first.finished(); ++round) {
+        first.produce(toServer, 1 << 20);
+        const QByteArray answers = server.serve(toServer);
+        first.consume(answers.constData(), answers.size());
+        placedBeforeTheEnd = placedBeforeTheEnd || (first.placed() && !first.finished());
+    }
+    EXPECT_EQ(first.errorCode(), SftpOk);
+    EXPECT_TRUE(placedBeforeTheEnd) << "the link need not wait for the sweep";
+    EXPECT_EQ(first.staleRemoved(), 1);
+    EXPECT_EQ(hiddenNames(), QStringList{"/httpdocs/.new.mp3.0123456789ab.part"}) << "a live upload's is kept";
+    EXPECT_LE(server.listed, SftpUploadJob::MaxSweepListings);
+    EXPECT_TRUE(server.files.count("/httpdocs/" + SftpUploadJob::sweepMarkerName()));
+
+    // The marker is fresh: the next upload, on the same file-transfer session, lists nothing.
+    server.files.erase("/httpdocs/m.htm");
+    server.log.clear();
+    SftpUploadJob second("/httpdocs/", files());
+    second.continueOnOpenChannel();
+    EXPECT_EQ(run(second), SftpOk);
+    EXPECT_TRUE(second.placed());
+    EXPECT_TRUE(server.log.filter(QRegularExpression("^(INIT|OPENDIR)")).isEmpty()) << server.log.join(", ").toStdString();
+}
+
+TEST_F(UploadJob, LostConnectionGoesOnFromWhatTheServerConfirmed_OrRemovesWhatItMade)
+{
+    const qint64 big = 40 * SftpUploadJob::WriteChunk;
+    add("m.htm", bytes(300, 1));
+    add("m.mp4", bytes(big, 2));
+    // Runs `rounds` exchanges; the requests of the last one are lost with the line.
+    const auto cutAfter = [&](SftpUploadJob &job, int rounds) {
+        QByteArray toServer;
+        for (int i = 0; i < rounds; ++i) {
+            job.produce(toServer, 4 * SftpUploadJob::WriteChunk);
+            const QByteArray answers = server.serve(toServer);
+            if (i + 1 < rounds)
+                job.consume(answers.constData(), answers.size());
+        }
+    };
+    for (int cuts : {1, 2}) {
+        SCOPED_TRACE(cuts);
+        server.files.clear();
+        server.written = 0;
+        SftpUploadJob job("/httpdocs/", files());
+        for (int c = 0; c < cuts; ++c) {
+            cutAfter(job, 8);
+            ASSERT_TRUE(job.canResume());
+            job.resumeOnNewChannel();
+        }
+        EXPECT_EQ(run(job), SftpOk) << job.errorText().toStdString();
+        EXPECT_EQ(server.files["/httpdocs/m.mp4"].data, bytes(big, 2));
+        EXPECT_EQ(server.files["/httpdocs/m.htm"].data, bytes(300, 1));
+        EXPECT_LE(server.written, big + 300 + cuts * 8 * SftpUploadJob::WriteChunk) << "only the rest is sent again";
+        EXPECT_EQ(hiddenNames(), QStringList());
+    }
+    server.files.clear();
+    SftpUploadJob given("/httpdocs/", files());
+    cutAfter(given, 8);
+    given.cleanUpOnNewChannel();
+    EXPECT_EQ(run(given), SftpConnectionLost);
+    EXPECT_EQ(messageFileCount(), 0) << "neither the page nor a partial file stays";
 }
 
 TEST_F(UploadJob, GarbageFromTheServerEndsTheJobAsAFailure)
