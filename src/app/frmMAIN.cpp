@@ -589,6 +589,7 @@ void frmMAIN::connectHandlers()
 
     setupRecordingPanel();
     setupSpeechPanel();
+    setupTrim();
 }
 
 void frmMAIN::setTabOrder()
