@@ -22,6 +22,7 @@ RealPlatform::RealPlatform(const QString &appFolder) : m_services(std::make_uniq
     m_platform.createAudioRecorder = makeAudioRecorder;
     m_platform.createAudioFileWriter = makeAudioFileWriter;
     m_platform.createAudioPlayer = makeAudioPlayer;
+    m_platform.createLoudnessMeter = makeLoudnessMeter;
     m_platform.createSpeechEngine = makeSpeechEngine;
     m_platform.createSftpClient = makeSftpClient;
     m_platform.createCharacterHost = [appFolder] { return makeCharacterHost(appFolder); };

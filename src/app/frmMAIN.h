@@ -35,6 +35,7 @@ class LevelMeter;
 class frnAbout;
 class frmviewer;
 class frmError;
+class frmTrim;
 class AgentPresenter;
 class PublishRun;
 
@@ -117,6 +118,7 @@ public:
     QLabel *Label9 = nullptr, *Label3 = nullptr;
     QLineEdit *txtWaveFilename = nullptr;
     QPushButton *Button4 = nullptr, *cmdAudioStop = nullptr;
+    QPushButton *cmdAudioTrim = nullptr;
     // --- steps 3 to 5
     QLabel *Label13 = nullptr, *Label4 = nullptr, *Label5 = nullptr, *Label18 = nullptr;
     QPushButton *Button5 = nullptr, *Button12 = nullptr, *Button20 = nullptr, *Button21 = nullptr;
@@ -132,6 +134,7 @@ public:
     QAction *mnuAVIvideo = nullptr, *mnuFLV_video = nullptr, *mnuAdd_MOV_video = nullptr, *mnuMPG_VIDEO = nullptr,
             *mnuMPEG_video = nullptr, *mnuRAMvideo = nullptr, *mnuFLASH = nullptr, *mnuWMFvideo = nullptr,
             *mnuMP4video = nullptr;
+    QAction *mnuAutoTrim = nullptr;   // trim and level each recording (checked), for this session
 
     // --- outside components, created during start-up
     std::unique_ptr<AudioRecorder> AudioRecord;
@@ -179,6 +182,10 @@ public Q_SLOTS:
     void sldrVolumeInp_Change(int value);
     void SMAudioPlayAndRecordX1_Time(int index);
     void SMAudioPlayAndRecordX1_Error(int index, int code, const QString &message);
+
+    // trimming and levelling the message's audio (frmMAIN_trim.cpp)
+    void cmdAudioTrim_Click();
+    void mnuAutoTrim_Click(bool on);
 
     // text to speech (frmMAIN_speech.cpp)
     void Button15_Click();
@@ -231,8 +238,18 @@ public Q_SLOTS:
     void mnu_Why_subscription_Click();
     void TellRulesOfTheRoad();
 
+public:
+    // Edits of the message's audio (frmMAIN_trim.cpp). An edit writes a new working file and
+    // points the message at it; undo points the message back at the file before.
+    void trimAudio(qint64 startMs, qint64 endMs);
+    bool undoAudioEdit();
+    bool canUndoAudioEdit() const;
+    bool audioEditRunning() const;
+    QPointer<frmTrim> trimWindow;
+
 Q_SIGNALS:
     void deferredLoadFinished();
+    void audioEditFinished();
 
 public:
     void setVisible(bool visible) override;
@@ -268,6 +285,9 @@ private:
     void setupSpeech();
     void setupSpeechPanel();
     void setupPublishing();
+    void setupTrim();
+    void startAutoAudioEdit();     // after a recording stops
+    void forgetAudioEdits();       // the message got new audio: earlier edits are history
 
     // Moves the window by hand while a button is held, where the platform cannot.
     void manualMove(QEvent *event);
@@ -292,6 +312,7 @@ public:
     struct ContentState;
     struct PublishState;
     struct HelpState;
+    struct TrimState;
 
     // shared_ptr: its deleter is bound where the state is made, so this header
     // needs only the declarations.
@@ -300,6 +321,7 @@ public:
     std::shared_ptr<ContentState> content;
     std::shared_ptr<PublishState> publishing;
     std::shared_ptr<HelpState> help;
+    std::shared_ptr<TrimState> trimming;
 };
 
 } // namespace parlivo

@@ -287,6 +287,11 @@ void frmMAIN::Button2_Click()
         runConnectionCheck(*this);
         return;
     }
+    // What goes out should be the trimmed audio, which is a moment away.
+    if (audioEditRunning()) {
+        setStatus(QStringLiteral("The audio is still being trimmed: publish again in a moment"));
+        return;
+    }
     if (publishing->run.isRunning() || publishing->video.isRunning()) {
         if (m_platform.messageBox)
             m_platform.messageBox->inform(this,

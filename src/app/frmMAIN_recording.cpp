@@ -180,6 +180,7 @@ void frmMAIN::cmdRecRecord_Click()
     rs.previousRecording = draft.my_recording;
     rs.previousFileName = txtRecFilename->text();
     rs.previousCaptions = draft.my_captions;
+    forgetAudioEdits();
     auto restore = [&] {
         draft.i_recorded = rs.previousRecorded;
         draft.my_recording = rs.previousRecording;
@@ -260,6 +261,8 @@ void frmMAIN::cmdRecStop_Click()
     QApplication::restoreOverrideCursor();
     if (!Frame2->isVisible())
         levelMeter->setLevel(0);
+    if (saveError.isEmpty())
+        startAutoAudioEdit();
 }
 
 void frmMAIN::AudioRecord_EndArrayRecord(int)
@@ -319,6 +322,7 @@ void frmMAIN::Button6_Click()
                                     QStringLiteral("MP3 files (*.mp3)|*.mp3|"), [self](const QString &path) {
                                         if (!self || path.isEmpty())
                                             return;
+                                        self->forgetAudioEdits();
                                         self->txtRecFilename->setText(path);
                                         self->draft.my_recording = path;
                                         self->draft.i_recorded = true;

@@ -116,6 +116,7 @@ void frmMAIN::Button15_Click()
 {
     draft.i_recorded = false;
     draft.my_captions = {};
+    forgetAudioEdits();
     tts.reset();
 
     // The path may name an MP3 the user chose; that file is theirs, so the conversion

@@ -12,6 +12,7 @@ int runRecordCommand(const QStringList &arguments);
 int runSpeakCommand(const QStringList &arguments);
 int runPublishCommand(const QStringList &arguments);
 int runCheckCommand(const QStringList &arguments);
+int runTrimCommand(const QStringList &arguments);
 
 // The first line of `path`, for --passphrase-file; false with `error` when it cannot be read.
 bool readPassphraseFile(const QString &path, QString *passphrase, QString *error);

@@ -11,6 +11,7 @@ const std::vector<Subcommand> &subcommands()
     static const std::vector<Subcommand> all{
         {"record", "records from the microphone into an MP3 file", runRecordCommand},
         {"speak", "writes typed text as speech into a sound file", runSpeakCommand},
+        {"trim", "cuts the silence at the ends of a sound file and evens out its level", runTrimCommand},
         {"publish", "publishes a message as a web page and prints the e-mail text", runPublishCommand},
         {"check", "tries the publishing settings step by step, uploading nothing", runCheckCommand},
     };

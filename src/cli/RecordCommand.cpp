@@ -3,7 +3,9 @@
 #include "cli/Commands.h"
 #include "cli/CommandLine.h"
 
+#include "audio/AudioEdit.h"
 #include "audio/RecordingText.h"
+#include "platform/Factories.h"
 #include "platform/audio/Mp3FileWriter.h"
 #include "platform/audio/QtAudioRecorder.h"
 
@@ -18,10 +20,12 @@ namespace parlivo {
 namespace {
 
 constexpr const char *RecordUsage =
-    "Usage: parlivo record --seconds N -o FILE.mp3 [--device NAME]\n"
+    "Usage: parlivo record --seconds N -o FILE.mp3 [--device NAME] [--raw]\n"
     "       parlivo record --list-devices\n"
     "Records N seconds (1 to 125) from the microphone into an MP3 file\n"
-    "(44100 Hz, mono, 128 kbit/s). NAME is a device name as --list-devices shows it.\n";
+    "(44100 Hz, mono, 128 kbit/s). NAME is a device name as --list-devices shows it.\n"
+    "The silence at both ends is then cut and the level evened out (-16 LUFS), as the\n"
+    "window does; --raw keeps the recording as it came from the microphone.\n";
 
 const CommandLine &recordLine()
 {
@@ -39,6 +43,7 @@ struct RecordOptions
     bool listDevices = false;
     bool help = false;
     bool version = false;
+    bool raw = false;
     double seconds = 0;
     QString output;
     QString device;
@@ -63,6 +68,8 @@ QString parseRecordOptions(const QStringList &args, RecordOptions &o)
             o.help = true;
         } else if (a == QLatin1String("--version")) {
             o.version = true;
+        } else if (a == QLatin1String("--raw")) {
+            o.raw = true;
         } else if (a == QLatin1String("--seconds") || a.startsWith(QLatin1String("--seconds="))) {
             if (a.contains(QLatin1Char('=')))
                 v = a.section(QLatin1Char('='), 1);
@@ -157,6 +164,18 @@ int record(const RecordOptions &o)
         recordLine().warn(QStringLiteral("the device delivered only %1 s of sound")
                               .arg(double(bytes) / (double(rate) * frameBytes), 0, 'f', 1));
     std::printf("%s: %.1f s recorded\n", qPrintable(o.output), double(bytes) / (double(rate) * frameBytes));
+    if (o.raw || bytes == 0)
+        return 0;
+    std::fflush(stdout);
+    AudioEdit edit;
+    edit.trimSilence = true;
+    edit.level = true;
+    const std::unique_ptr<LoudnessMeter> meter = makeLoudnessMeter();
+    const AudioEditResult edited = editAudioFile(o.output, o.output, edit, *meter);
+    if (!edited.ok())
+        recordLine().warn(QStringLiteral("kept as recorded: ") + edited.error);
+    else if (const QString done = autoEditStatusText(edited); !done.isEmpty())
+        std::printf("%s\n", qPrintable(done));
     return 0;
 }
 

@@ -7,6 +7,7 @@ namespace parlivo {
 std::unique_ptr<AudioRecorder> makeAudioRecorder();
 std::unique_ptr<AudioFileWriter> makeAudioFileWriter();
 std::unique_ptr<AudioPlayer> makeAudioPlayer();
+std::unique_ptr<LoudnessMeter> makeLoudnessMeter();
 std::unique_ptr<SpeechEngine> makeSpeechEngine(const QString &classId);
 std::unique_ptr<SftpClient> makeSftpClient();
 std::unique_ptr<CharacterHost> makeCharacterHost(const QString &appFolder);

@@ -7,6 +7,7 @@
 #include "BalloonTip.h"
 #include "CharacterHost.h"
 #include "Desktop.h"
+#include "LoudnessMeter.h"
 #include "SftpClient.h"
 #include "SpeechEngine.h"
 #include "VideoConverter.h"
@@ -24,6 +25,8 @@ struct Platform
     std::function<std::unique_ptr<AudioRecorder>()> createAudioRecorder;
     std::function<std::unique_ptr<AudioFileWriter>()> createAudioFileWriter;
     std::function<std::unique_ptr<AudioPlayer>()> createAudioPlayer;
+    // Called on the worker thread that measures; each call makes a meter of its own.
+    std::function<std::unique_ptr<LoudnessMeter>()> createLoudnessMeter;
     // nullptr when no component is registered under classId or it cannot start.
     std::function<std::unique_ptr<SpeechEngine>(const QString &classId)> createSpeechEngine;
     std::function<std::unique_ptr<SftpClient>()> createSftpClient;

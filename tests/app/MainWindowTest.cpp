@@ -184,7 +184,8 @@ TEST_F(MainWindow, MenusHoldTheirItemsInOrder)
         "mnu_Why_subscription=Why should I give a hoot about supporting your FREE software development efforts?"}));
     EXPECT_EQ(captions(w->mnu_advanced_options, true), (QStringList{
         "mnuMIN=Note: PLEASE keep these options and size of files at a minimum - will slow down things!",
-        "mnu_Add_backsound=Add a background wav file to your page - will only play at page startup"}));
+        "mnu_Add_backsound=Add a background wav file to your page - will only play at page startup",
+        "mnuAutoTrim=Trim the silence and even out the level of each recording"}));
     EXPECT_FALSE(w->mnuADD_link->isVisible());
     EXPECT_EQ(captions(w->mnuAddVideoMenu, false), (QStringList{
         "mnuAVIvideo=Add a AVI video - the most common format for audio/video",

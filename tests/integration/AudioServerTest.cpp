@@ -2,12 +2,15 @@
 // private audio server: whatever is played into its speaker is what its microphone hears.
 #include "audio/Mp3TestSignals.h"
 #include "cli/Commands.h"
+#include "audio/AudioEdit.h"
 #include "audio/Mp3Info.h"
 #include "fakes/FakePlatform.h"
 #include "fakes/UserInput.h"
 #include "platform/audio/AudioDecoder.h"
 #include "platform/Factories.h"
 #include "platform/audio/Mp3Encoder.h"
+#include "platform/speech/EspeakEngine.h"
+#include "platform/speech/EspeakOutput.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -16,6 +19,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QSignalSpy>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
@@ -79,6 +84,13 @@ protected:
         ASSERT_EQ(w->status(), QStringLiteral("Recording...")) << qPrintable(w->status());
         ASSERT_TRUE(QTest::qWaitFor([&] { return blocks >= count; }, 1000 * count + 5000));
         w->cmdRecStop_Click();
+    }
+
+    // Plays a WAV file into the server's speaker.
+    void playFile(const QString &wav)
+    {
+        player.start(QStringLiteral("paplay"), {QStringLiteral("-d"), sink, wav});
+        ASSERT_TRUE(player.waitForStarted(3000));
     }
 
     QString pactl(const QStringList &args)
@@ -348,4 +360,111 @@ TEST_F(AudioServer, RecordCommandWritesTheAskedLength)
                                 dir.filePath(QStringLiteral("missing/x.mp3"))}),
               1);
     EXPECT_FALSE(QFile::exists(none));
+}
+
+namespace {
+
+// Integrated loudness and true peak as ffmpeg's own meter reads the file.
+bool ffmpegLoudness(const QString &path, double *lufs, double *peak)
+{
+    QProcess p;
+    p.start(QStringLiteral("ffmpeg"), {QStringLiteral("-hide_banner"), QStringLiteral("-nostats"), QStringLiteral("-i"), path,
+                                       QStringLiteral("-af"), QStringLiteral("ebur128=peak=true"), QStringLiteral("-f"),
+                                       QStringLiteral("null"), QStringLiteral("-")});
+    if (!p.waitForFinished(30000))
+        return false;
+    const QString out = QString::fromLocal8Bit(p.readAllStandardError());
+    const QString summary = out.mid(out.lastIndexOf(QStringLiteral("Summary:")));
+    const auto i = QRegularExpression(QStringLiteral("I:\\s+(-?[0-9.]+) LUFS")).match(summary);
+    const auto tp = QRegularExpression(QStringLiteral("Peak:\\s+(-?[0-9.]+|-inf) dBFS")).match(summary);
+    if (!i.hasMatch() || !tp.hasMatch())
+        return false;
+    *lufs = i.captured(1).toDouble();
+    *peak = tp.captured(1) == QLatin1String("-inf") ? -200 : tp.captured(1).toDouble();
+    return true;
+}
+
+// Mono 44.1 kHz samples of the synthesiser speaking text, without its own leading and trailing quiet.
+std::vector<qint16> spoken(const QString &text, const QString &dir)
+{
+    EspeakEngine e;
+    bool done = false;
+    QObject::connect(&e, &SpeechEngine::speakToFileFinished, [&](bool, const QString &) { done = true; });
+    e.setOutputFormat(SpeechFormat::WAV);
+    const QString wav = dir + QStringLiteral("/speech.wav");
+    e.speakToFile(text, wav, 1);
+    QTest::qWaitFor([&] { return done; }, 15000);
+    const DecodedAudio a = decodeAudioFile(wav);
+    std::vector<qint16> s;
+    if (!a.ok())
+        return s;
+    const auto *p = reinterpret_cast<const qint16 *>(a.pcm.constData());
+    // Resampled by repeating samples: the test needs a voice, not fidelity.
+    for (qint64 i = 0; i < qint64(a.frames) * 44100 / a.sampleRate; ++i)
+        s.push_back(p[(i * a.sampleRate / 44100) * a.channels]);
+    auto loud = [](qint16 v) { return std::abs(int(v)) > 300; };
+    const auto first = std::find_if(s.begin(), s.end(), loud);
+    const auto last = std::find_if(s.rbegin(), s.rend(), loud).base();
+    return first < last ? std::vector<qint16>(first, last) : std::vector<qint16>{};
+}
+
+} // namespace
+
+TEST_F(AudioServer, ARecordingLosesItsSilenceAndIsLevelledAndUndoGivesItBack)
+{
+    if (!EspeakEngine::available())
+        GTEST_SKIP() << "the speech synthesiser's data files are not installed";
+    fp->platform().createLoudnessMeter = makeLoudnessMeter;
+    std::vector<qint16> voice = spoken(QStringLiteral("We will meet at the station at seven tonight."), dir.path());
+    ASSERT_GT(voice.size(), size_t(44100 * 2));
+    voice.resize(std::min(voice.size(), size_t(3 * 44100)));   // 3 s of speech
+    for (auto &v : voice)
+        v = qint16(v / 4);   // a quiet microphone
+    std::vector<qint16> played(size_t(2 * 44100), 0);
+    played.insert(played.end(), voice.begin(), voice.end());
+    played.insert(played.end(), size_t(2 * 44100), 0);
+    const QString wav = dir.filePath(QStringLiteral("played.wav"));
+    ASSERT_TRUE(writeWav(wav, bytesOf(played), 44100));
+
+    QSignalSpy edited(w.get(), &frmMAIN::audioEditFinished);
+    playFile(wav);
+    recordBlocks(8);
+    const QString recorded = w->draft.my_recording;
+    const DecodedAudio raw = decodeAudioFile(recorded);
+    ASSERT_TRUE(edited.wait(10000));
+    ASSERT_NE(w->draft.my_recording, recorded) << qPrintable(w->status());
+    EXPECT_EQ(w->txtRecFilename->text(), w->draft.my_recording);
+    EXPECT_TRUE(w->status().startsWith(QStringLiteral("Trimmed "))) << qPrintable(w->status());
+    const DecodedAudio trimmed = decodeAudioFile(w->draft.my_recording);
+    EXPECT_NEAR(trimmed.seconds(), voice.size() / 44100.0 + 2 * SilencePadMs / 1000.0, 0.1);
+    double lufs = 0, peak = 0;
+    ASSERT_TRUE(ffmpegLoudness(w->draft.my_recording, &lufs, &peak));
+    EXPECT_NEAR(lufs, -16, 1);
+    EXPECT_LT(peak, -1);
+
+    ASSERT_TRUE(w->undoAudioEdit());
+    EXPECT_EQ(w->draft.my_recording, recorded);
+    EXPECT_EQ(decodeAudioFile(recorded).pcm, raw.pcm);
+}
+
+TEST_F(AudioServer, BackgroundNoiseAloneIsNotAmplified)
+{
+    fp->platform().createLoudnessMeter = makeLoudnessMeter;
+    std::vector<qint16> noise(size_t(4 * 44100));
+    quint32 state = 7;
+    for (auto &v : noise) {
+        state = state * 1664525u + 1013904223u;
+        v = qint16(int(state >> 16) % 200 - 100);   // about -55 dBFS
+    }
+    const QString wav = dir.filePath(QStringLiteral("noise.wav"));
+    ASSERT_TRUE(writeWav(wav, bytesOf(noise), 44100));
+    QSignalSpy edited(w.get(), &frmMAIN::audioEditFinished);
+    playFile(wav);
+    recordBlocks(2);
+    const QString recorded = w->draft.my_recording;
+    const QByteArray before = decodeAudioFile(recorded).pcm;
+    ASSERT_TRUE(edited.wait(10000));
+    EXPECT_EQ(w->status(), QStringLiteral("The recording is almost silent: check the microphone")) << qPrintable(w->status());
+    EXPECT_EQ(w->draft.my_recording, recorded);
+    EXPECT_EQ(decodeAudioFile(recorded).pcm, before);
 }

@@ -111,7 +111,7 @@ TEST_P(SftpServers, MessagesArriveWholeNeverShareALinkAndOldLeftoversAreSwept)
             QByteArray html, picture;
             ASSERT_EQ(httpGet(address[i], &html), 200) << address[i].toStdString();
             EXPECT_TRUE(QString::fromUtf8(html).contains(texts[i])) << address[i].toStdString();
-            EXPECT_EQ(httpGet(address[i].chopped(4) + ".gif", &picture), 200);
+            EXPECT_EQ(httpGet(address[i].chopped(4) + ".jpeg", &picture), 200);   // named for its type
             EXPECT_TRUE(picture == readFile(Pictures[i])) << address[i].toStdString();
         }
     }

@@ -6,7 +6,9 @@
 #include "platform/speech/EspeakEngine.h"
 #include "platform/speech/EspeakOutput.h"
 #include "platform/Factories.h"
+#include "audio/Captions.h"
 #include "audio/SpeechText.h"
+#include "platform/audio/AudioDecoder.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -14,6 +16,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTextCursor>
 
@@ -75,6 +78,56 @@ TEST_F(SpeechWindowTest, ConvertingTheInitialTextMakesTheMessagesMp3)
     EXPECT_NEAR(mp3.seconds, expected, 0.1);
     EXPECT_EQ(w->status(), "Text 2 Speech engine work done!");
     EXPECT_FALSE(w->Text4->textCursor().hasSelection());
+}
+
+// Where in `audio` the 300 ms of `reference` that begin at fromMs sit best, searched near nearMs.
+qint64 foundAt(const DecodedAudio &reference, qint64 fromMs, const DecodedAudio &audio, qint64 nearMs)
+{
+    const auto *ref = reinterpret_cast<const qint16 *>(reference.pcm.constData());
+    const auto *a = reinterpret_cast<const qint16 *>(audio.pcm.constData());
+    const qint64 rate = reference.sampleRate, len = rate * 3 / 10, from = fromMs * rate / 1000;
+    qint64 best = -1;
+    double bestDiff = 0;
+    for (qint64 ms = nearMs - 200; ms <= nearMs + 200; ++ms) {
+        const qint64 at = ms * rate / 1000;
+        if (at < 0 || at + len > audio.frames || from + len > reference.frames)
+            continue;
+        double diff = 0;
+        for (qint64 i = 0; i < len; i += 2)
+            diff += std::abs(double(ref[from + i]) - a[at + i]);
+        if (best < 0 || diff < bestDiff)
+            best = ms, bestDiff = diff;
+    }
+    return best;
+}
+
+TEST_F(SpeechWindowTest, AHandTrimKeepsTheCaptionsWithTheirWords)
+{
+    w->Text4->setPlainText(QStringLiteral("One morning we walked down to the river. Later that day it rained, "
+                                          "so we went home early and made some tea."));
+    ASSERT_TRUE(convertNow()) << qPrintable(w->status());
+    QVector<CaptionCue> before, after;
+    QString why;
+    ASSERT_TRUE(readWebVtt(w->draft.my_captions.webVtt.toUtf8(), &before, &why)) << qPrintable(why);
+    ASSERT_GE(before.size(), 2);
+    const DecodedAudio original = decodeAudioFile(w->draft.my_recording);
+    ASSERT_TRUE(original.ok());
+
+    // Cut all but the pause after the first phrase, and a little of the end.
+    const qint64 cut = before[1].startMs - 50, end = qint64(original.seconds() * 1000) - 200;
+    QSignalSpy edited(w.get(), &frmMAIN::audioEditFinished);
+    w->trimAudio(cut, end);
+    ASSERT_TRUE(edited.wait(15000));
+    ASSERT_TRUE(readWebVtt(w->draft.my_captions.webVtt.toUtf8(), &after, &why)) << qPrintable(why);
+    ASSERT_EQ(after.size(), before.size() - 1);   // the first phrase is no longer heard
+    const DecodedAudio trimmed = decodeAudioFile(w->draft.my_recording);
+    ASSERT_TRUE(trimmed.ok());
+    for (int i = 0; i < after.size(); ++i) {
+        // Each cue starts where the audio its words began with now is.
+        EXPECT_EQ(after[i].text, before[i + 1].text);
+        EXPECT_NEAR(foundAt(original, before[i + 1].startMs, trimmed, after[i].startMs), after[i].startMs, 50)
+            << qPrintable(after[i].text);
+    }
 }
 
 TEST_F(SpeechWindowTest, ASecondConversionReplacesTheFirst)

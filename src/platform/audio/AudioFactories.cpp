@@ -1,4 +1,5 @@
 #include "platform/Factories.h"
+#include "platform/audio/Ebur128LoudnessMeter.h"
 #include "platform/audio/Mp3FileWriter.h"
 #include "platform/audio/QtAudioRecorder.h"
 #include "platform/audio/SndfileAudioPlayer.h"
@@ -18,6 +19,11 @@ std::unique_ptr<AudioFileWriter> makeAudioFileWriter()
 std::unique_ptr<AudioPlayer> makeAudioPlayer()
 {
     return std::make_unique<SndfileAudioPlayer>();
+}
+
+std::unique_ptr<LoudnessMeter> makeLoudnessMeter()
+{
+    return std::make_unique<Ebur128LoudnessMeter>();
 }
 
 } // namespace parlivo
