@@ -61,8 +61,9 @@ private:
     {
         const QByteArray &b;
         qsizetype p = 0;
-        quint32 u32() { quint32 v = qFromBigEndian<quint32>(b.constData() + p); p += 4; return v; }
-        quint64 u64() { quint64 v = qFromBigEndian<quint64>(b.constData() + p); p += 8; return v; }
+        // Fields a request leaves out (an OPEN without a mode) read as 0, never past its end.
+        quint32 u32() { if (p + 4 > b.size()) { p = b.size(); return 0; } quint32 v = qFromBigEndian<quint32>(b.constData() + p); p += 4; return v; }
+        quint64 u64() { if (p + 8 > b.size()) { p = b.size(); return 0; } quint64 v = qFromBigEndian<quint64>(b.constData() + p); p += 8; return v; }
         QByteArray str() { const quint32 n = u32(); QByteArray s = b.mid(p, n); p += n; return s; }
     };
     static void put32(QByteArray &b, quint32 v) { char r[4]; qToBigEndian(v, r); b.append(r, 4); }
