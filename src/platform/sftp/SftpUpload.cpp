@@ -294,7 +294,7 @@ void SftpUploadJob::produce(QByteArray &out, qsizetype budget)
         // Data goes in file order so that the first files complete first.
         for (int i = 0; i < int(m_entries.size()) && out.size() < budget; ++i) {
             Entry &e = m_entries[i];
-            if (e.state != FileState::Writing)
+            if (e.state != FileState::Writing || (e.isPage && !m_companionsPlaced))
                 continue;
             while (e.sent < e.file.size && m_writesInFlight < MaxWritesInFlight && out.size() < budget) {
                 const qint64 n = std::min<qint64>(WriteChunk, e.file.size - e.sent);
@@ -355,9 +355,12 @@ void SftpUploadJob::produce(QByteArray &out, qsizetype budget)
                 send(out, FXP_REMOVE, b, Req::Remove, i);
             }
             // What this upload already made or put in place goes too: a message is there whole
-            // or not at all. Nobody else can have replaced it: the page was created exclusively,
-            // and no other upload of the name gets past it.
-            if (e.placed && !e.unplaceSent) {
+            // or not at all. The page is the exception when another upload took one of the names
+            // while this one was sending: some servers let two uploads "exclusively" create one
+            // file, so the empty page may be that upload's, which writes its words into it once
+            // its files hold their names.
+            const bool pageMayBeShared = e.isPage && m_takenWhileSending;
+            if (e.placed && !e.unplaceSent && !pageMayBeShared) {
                 e.unplaceSent = true;
                 QByteArray b;
                 putString(b, remoteName(e.remotePath));
@@ -740,8 +743,7 @@ void SftpUploadJob::onStatus(const Pending &p, quint32 code, const QString &mess
         break;
     case Req::ClaimCheck:
         e->state = FileState::Failed;
-        fail(SftpWriteFailed,
-             QStringLiteral("The server would not create %1: %2.").arg(e->file.name, statusWords(FX_FAILURE, {})));
+        fail(SftpWriteFailed, QStringLiteral("The server would not create %1: %2.").arg(e->file.name, m_claimRefusal));
         break;
     case Req::MarkerStat:
         m_sweep = code == FX_NO_SUCH_FILE ? Sweep::Wanted : Sweep::Done;
@@ -781,8 +783,10 @@ void SftpUploadJob::onStatus(const Pending &p, quint32 code, const QString &mess
             e->state = FileState::Failed;
             fail(SftpNameConflict, QStringLiteral("A different file named %1 is already on the server; nothing was "
                                                   "replaced.").arg(e->file.name));
-        } else if (e->isPage && code == FX_FAILURE) {
-            // Most servers say "exists" no better than this: whether the name is taken decides.
+        } else if (e->isPage && (code == FX_FAILURE || code == FX_PERMISSION_DENIED)) {
+            // Most servers say "exists" no better than this, and some that do not let a file be
+            // overwritten call it "permission denied": whether the name is taken decides.
+            m_claimRefusal = statusWords(code, message);
             QByteArray b;
             putString(b, remoteName(e->remotePath));
             queue(FXP_LSTAT, b, Req::ClaimCheck, p.entry);
@@ -842,11 +846,12 @@ void SftpUploadJob::onStatus(const Pending &p, quint32 code, const QString &mess
             e->state = FileState::Failed;
             // A plain rename fails when the name exists, with "failure" or, on some servers,
             // "file already exists": something put it there since the look-up.
-            if (code == FX_FAILURE || code == FX_FILE_ALREADY_EXISTS)
+            if (code == FX_FAILURE || code == FX_FILE_ALREADY_EXISTS) {
+                m_takenWhileSending = true;
                 fail(SftpNameConflict, QStringLiteral("Another file named %1 was put on the server while this one "
                                                       "was being sent; nothing was replaced.")
                                            .arg(e->file.name));
-            else
+            } else
                 fail(SftpWriteFailed, QStringLiteral("Could not put %1 in place on the server: %2.")
                                           .arg(e->file.name, statusWords(code, message)));
         }
@@ -902,8 +907,9 @@ void SftpUploadJob::maybeAdvance()
         [[fallthrough]];
     case Phase::Transfer:
         if (m_phase == Phase::Transfer) {
-            const bool allWritten = std::all_of(m_entries.begin(), m_entries.end(), [](const Entry &e) {
-                return e.state == FileState::Written || e.state == FileState::Skip;
+            const bool allWritten = std::all_of(m_entries.begin(), m_entries.end(), [this](const Entry &e) {
+                return e.state == FileState::Written || e.state == FileState::Skip || e.state == FileState::Done
+                       || (e.isPage && !m_companionsPlaced && e.state == FileState::Writing);
             });
             if (allWritten)
                 m_phase = Phase::Rename;
@@ -913,7 +919,14 @@ void SftpUploadJob::maybeAdvance()
         if (m_phase == Phase::Rename && m_renamesSent) {
             const bool renaming = std::any_of(m_entries.begin(), m_entries.end(),
                                               [](const Entry &e) { return e.state == FileState::Renaming; });
-            if (!renaming) {
+            const bool pageDue = std::any_of(m_entries.begin(), m_entries.end(), [](const Entry &e) {
+                return e.isPage && e.state != FileState::Written && e.state != FileState::Skip;
+            });
+            if (!renaming && pageDue && !m_companionsPlaced) {
+                // Every other file holds its name: the page's words follow.
+                m_companionsPlaced = true;
+                m_phase = Phase::Transfer;
+            } else if (!renaming && !pageDue) {
                 m_placedAll = true;
                 m_phase = Phase::Sweeping;
             }
@@ -993,7 +1006,7 @@ SftpUploadJob::Stage SftpUploadJob::stage() const
     case Phase::Hello:
     case Phase::Survey: return Stage::Preparing;
     case Phase::Resume:
-    case Phase::Transfer: return Stage::Sending;
+    case Phase::Transfer: return m_companionsPlaced ? Stage::Finishing : Stage::Sending;   // the page's words last
     case Phase::Rename: return Stage::Finishing;
     default: return m_error == SftpOk ? Stage::Finishing : Stage::Stopping;
     }

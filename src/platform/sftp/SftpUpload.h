@@ -201,6 +201,11 @@ private:
     Phase m_phase = Phase::Hello;
     bool m_helloSent = false, m_surveySent = false, m_opensSent = false, m_renamesSent = false;
     bool m_placedAll = false;
+    // The page's words are written once every other file holds its name: an upload that
+    // loses a name to another has then written nothing into a page it may share with it.
+    bool m_companionsPlaced = false;
+    bool m_takenWhileSending = false;   // a rename found its name taken since the look-up
+    QString m_claimRefusal;     // the server's words when it would not create the page
     bool m_resuming = false, m_resumeSent = false, m_cleanupOnly = false;
     // The sweep for stale temporary files runs beside the upload when the marker says it is
     // due: mark the time, open the folder, read a bounded part of it.

@@ -30,6 +30,7 @@ public:
     bool refuseRename = false;
     quint32 renameExistsCode = 4;  // what a rename onto an existing name answers ...
     bool renameOverwrites = false; // ... unless the server simply replaces it
+    bool exclusiveIgnored = false; // an exclusive create opens an existing file all the same
     int listed = 0;                // folder listings read
     QStringList takenAtRename;     // another upload puts these names in place just before ours
     QStringList log;               // request names in arrival order
@@ -137,7 +138,7 @@ private:
             const quint32 mode = r.u32();
             log << "OPEN " + path;
             const QString folder = path.left(path.lastIndexOf('/'));
-            if (!folders.contains(folder) || ((flags & 0x20) && files.count(path))) {
+            if (!folders.contains(folder) || ((flags & 0x20) && !exclusiveIgnored && files.count(path))) {
                 status(out, id, 4);
                 break;
             }
@@ -390,13 +391,16 @@ TEST_F(UploadJob, TwoUploadsOfOneNameAtOnce_OneWinsWhole_TheOtherLeavesNothing)
         f.write(bytes(name == QLatin1String("m.htm") ? 300 : 3 * SftpUploadJob::WriteChunk, seed));
     }
     // Servers differ in what a rename onto an existing name does: refuse it with "failure" or
-    // with "file already exists", or replace the file.
-    struct Kind { const char *what; quint32 code; bool overwrites; };
-    for (const Kind &k : {Kind{"failure", 4, false}, Kind{"exists", 11, false}, Kind{"replaces", 4, true}}) {
+    // with "file already exists", or replace the file; and some open an existing file when
+    // asked to create it exclusively.
+    struct Kind { const char *what; quint32 code; bool overwrites, exclusiveIgnored = false; };
+    for (const Kind &k : {Kind{"failure", 4, false}, Kind{"exists", 11, false}, Kind{"replaces", 4, true},
+                          Kind{"no exclusive create", 4, false, true}}) {
         SCOPED_TRACE(k.what);
         server.files.clear();
         server.renameExistsCode = k.code;
         server.renameOverwrites = k.overwrites;
+        server.exclusiveIgnored = k.exclusiveIgnored;
         QString error;
         SftpUploadJob a("/httpdocs/", files()), b("/httpdocs/", listUploadFolder(other.path(), &error));
         // Both look the names up before either has put anything in place, then take turns.
@@ -418,14 +422,16 @@ TEST_F(UploadJob, TwoUploadsOfOneNameAtOnce_OneWinsWhole_TheOtherLeavesNothing)
         EXPECT_EQ(hiddenNames(), QStringList());
     }
 
-    // A sound name taken after the page went into place: the page is taken back too.
+    // A sound name taken after the page was claimed: the page stays as empty as it was made,
+    // since it may be the other upload's (it writes its words in once its files are in place).
+    server.exclusiveIgnored = false;
     server.renameExistsCode = 11;
     server.renameOverwrites = false;
     server.files.clear();
     server.takenAtRename << "/httpdocs/m.mp3";
     SftpUploadJob c("/httpdocs/", files());
     EXPECT_EQ(run(c), SftpNameConflict);
-    EXPECT_FALSE(server.files.count("/httpdocs/m.htm")) << "no page without its files";
+    EXPECT_EQ(server.files["/httpdocs/m.htm"].data, QByteArray()) << "no page without its files";
     EXPECT_EQ(hiddenNames(), QStringList());
 }
 
@@ -491,8 +497,9 @@ TEST_F(UploadJob, RenamesAnsweredAfterTheCleanupBeganAreTakenBackToo)
         server.takenAtRename << "/httpdocs/c.mp3";
         SftpUploadJob job("/httpdocs/", files());
         EXPECT_EQ(run(job, 1, 100000, true), SftpNameConflict);
-        EXPECT_EQ(messageFileCount(), 1);
+        EXPECT_EQ(messageFileCount(), 2) << "the other's sound, and the empty page the other may share";
         EXPECT_EQ(server.files["/httpdocs/c.mp3"].data, "someone else's");
+        EXPECT_EQ(server.files["/httpdocs/a.htm"].data, QByteArray());
         server.files.clear();
         server.log.clear();
     }
