@@ -32,14 +32,14 @@ LoadedAudio loadAudio(const QString &path)
     out.error = tooLargeToEdit(path);
     if (!out.error.isEmpty())
         return out;
-    const DecodedAudio decoded = decodeAudioFile(path);
-    if (!decoded.ok() || decoded.frames == 0) {
+    DecodedMono decoded = decodeAudioFileMono(path);
+    if (!decoded.ok() || decoded.samples.empty()) {
         out.error = decoded.ok() ? QStringLiteral("the audio file holds no sound") : decoded.error;
         return out;
     }
-    out.samples = monoOf(decoded);
+    out.samples = std::move(decoded.samples);
     out.rate = decoded.sampleRate;
-    out.durationMs = decoded.frames * 1000 / decoded.sampleRate;
+    out.durationMs = qint64(out.samples.size()) * 1000 / decoded.sampleRate;
     const size_t n = out.samples.size();
     const size_t slices = std::min<size_t>(PeakSlices, n);
     out.peaks.assign(slices, 0.0f);
