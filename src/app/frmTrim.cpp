@@ -5,6 +5,7 @@
 #include "platform/audio/AudioDecoder.h"
 
 #include <QBoxLayout>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QThread>
@@ -115,6 +116,9 @@ frmTrim::frmTrim(const QString &scratchFolder, QWidget *parent) : QDialog(parent
 
 frmTrim::~frmTrim()
 {
+    // Closing the window stopped the playing; the selection's file has served.
+    if (!m_selectionFile.isEmpty())
+        QFile::remove(m_selectionFile);
     if (m_loader) {
         m_loader->wait();
         delete m_loader;
@@ -199,6 +203,10 @@ void frmTrim::playSelection()
     }
     Q_EMIT stopRequested();
     Q_EMIT playRequested(wav);
+    // The player has let go of the previous selection by now (it read the new one in its place).
+    if (!m_selectionFile.isEmpty())
+        QFile::remove(m_selectionFile);
+    m_selectionFile = wav;
 }
 
 } // namespace parlivo
