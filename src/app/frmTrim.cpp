@@ -33,7 +33,7 @@ LoadedAudio loadAudio(const QString &path)
     out.error = tooLargeToEdit(path);
     if (!out.error.isEmpty())
         return out;
-    DecodedMono decoded = decodeAudioFileMono(path);
+    DecodedMono decoded = decodeAudioFileMono(path, LongestEditableMs);
     if (!decoded.ok() || decoded.samples.empty()) {
         out.error = decoded.ok() ? QStringLiteral("the audio file holds no sound") : decoded.error;
         return out;

@@ -268,16 +268,12 @@ AudioEditResult editAudioFile(const QString &input, const QString &output, const
     r.error = tooLargeToEdit(input);
     if (!r.ok())
         return r;
-    DecodedMono audio = decodeAudioFileMono(input, cancel);
+    DecodedMono audio = decodeAudioFileMono(input, LongestEditableMs, cancel);
     if (!audio.ok()) {
         r.error = audio.error;
         return r;
     }
     const int rate = audio.sampleRate;
-    if (qint64(audio.samples.size()) * 1000 / rate > LongestEditableMs) {
-        r.error = QStringLiteral("the audio is too long to edit here");
-        return r;
-    }
     if (audio.samples.empty()) {
         r.error = QStringLiteral("the audio file holds no sound");
         return r;

@@ -21,11 +21,11 @@ struct StreamFormat
 };
 
 // Opens the file and hands its samples, interleaved floats in -1..1 (a lossy format may overshoot
-// a little), to take() chunk by chunk. The library's own float output is read because asking it
+// a little), to take() chunk by chunk; take() returns "" to go on, or why to stop. The library's own float output is read because asking it
 // for 16-bit samples makes it scale every chunk a second time, which doubles the cost of an MP3.
 QString readFloats(const QString &path, const std::atomic<bool> *cancel,
                    const std::function<void(const StreamFormat &)> &begin,
-                   const std::function<void(const float *, qint64)> &take)
+                   const std::function<QString(const float *, qint64)> &take)
 {
     const QFileInfo info(path);
     if (path.isEmpty() || !info.exists() || info.isDir())
@@ -55,7 +55,10 @@ QString readFloats(const QString &path, const std::atomic<bool> *cancel,
         const sf_count_t got = sf_readf_float(sf, chunk.data(), chunkFrames);
         if (got <= 0)
             break;
-        take(chunk.data(), qint64(got));
+        if (QString stop = take(chunk.data(), qint64(got)); !stop.isEmpty()) {
+            sf_close(sf);
+            return stop;
+        }
         total += got;
     }
     const int err = sf_error(sf);
@@ -85,6 +88,7 @@ DecodedAudio decodeAudioFile(const QString &path, const std::atomic<bool> *cance
         for (qint64 i = 0; i < values; ++i)
             dst[i] = qint16(std::lround(std::clamp(s[i] * 32768.0f, -32768.0f, 32767.0f)));
         out.frames += frames;
+        return QString();
     };
     out.error = readFloats(path, cancel, begin, take);
     if (!out.ok()) {
@@ -94,20 +98,25 @@ DecodedAudio decodeAudioFile(const QString &path, const std::atomic<bool> *cance
     return out;
 }
 
-DecodedMono decodeAudioFileMono(const QString &path, const std::atomic<bool> *cancel)
+DecodedMono decodeAudioFileMono(const QString &path, qint64 longestMs, const std::atomic<bool> *cancel)
 {
     DecodedMono out;
     int channels = 1;
+    qint64 mostFrames = 0;
     auto begin = [&](const StreamFormat &f) {
         out.sampleRate = f.sampleRate;
         channels = f.channels;
-        if (f.frames > 0 && f.frames < (qint64(1) << 30))
-            out.samples.reserve(size_t(f.frames));
+        mostFrames = longestMs * f.sampleRate / 1000;
+        // The length a file claims is only a hint (and may be a lie): room for a few minutes at most.
+        out.samples.reserve(size_t(std::clamp<qint64>(f.frames, 0, qMin<qint64>(mostFrames, qint64(1) << 23))));
     };
     auto take = [&](const float *s, qint64 frames) {
+        // A small file of a low bit rate can hold days of sound: stop before memory runs out.
+        if (qint64(out.samples.size()) + frames > mostFrames)
+            return QStringLiteral("the audio is too long to edit here");
         if (channels == 1) {
             out.samples.insert(out.samples.end(), s, s + frames);
-            return;
+            return QString();
         }
         const float scale = 1.0f / float(channels);
         for (qint64 i = 0; i < frames; ++i) {
@@ -116,6 +125,7 @@ DecodedMono decodeAudioFileMono(const QString &path, const std::atomic<bool> *ca
                 sum += s[i * channels + c];
             out.samples.push_back(sum * scale);
         }
+        return QString();
     };
     out.error = readFloats(path, cancel, begin, take);
     if (!out.ok())

@@ -23,7 +23,8 @@ struct DecodedAudio
 DecodedAudio decodeAudioFile(const QString &path, const std::atomic<bool> *cancel = nullptr);
 
 // The same file as one channel of floats (channels averaged), for editing: no 16-bit step
-// between the decoder and the edit.
+// between the decoder and the edit. Audio longer than longestMs is refused ("the audio is too
+// long to edit here") as soon as the decoder passes that length.
 struct DecodedMono
 {
     std::vector<float> samples;
@@ -31,6 +32,6 @@ struct DecodedMono
     QString error;
     bool ok() const { return error.isEmpty(); }
 };
-DecodedMono decodeAudioFileMono(const QString &path, const std::atomic<bool> *cancel = nullptr);
+DecodedMono decodeAudioFileMono(const QString &path, qint64 longestMs, const std::atomic<bool> *cancel = nullptr);
 
 } // namespace parlivo
