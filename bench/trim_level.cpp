@@ -2,6 +2,8 @@
 // finding the silence, measuring the loudness, limiting, and encoding it again (one pass,
 // goal at most 0.3 s), side by side with ffmpeg doing the same work in one pass
 // (silenceremove at both ends, then loudnorm to -16 LUFS / -1 dBTP, MP3 128 kbit/s mono).
+// Wall time and CPU time (all threads; for ffmpeg, the child process's) are printed, since the
+// machine is shared and other work stretches the wall time.
 //   bench_trim_level [runs]          (ffmpeg on the PATH for the comparison)
 #include "audio/AudioEdit.h"
 #include "platform/Factories.h"
@@ -11,6 +13,9 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
+
+#include <sys/resource.h>
+#include <time.h>
 
 #include <algorithm>
 #include <cmath>
@@ -22,6 +27,21 @@ using namespace parlivo;
 namespace {
 
 constexpr int Rate = 44100;
+
+double processCpuSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+double childrenCpuSeconds()
+{
+    rusage u{};
+    getrusage(RUSAGE_CHILDREN, &u);
+    auto sec = [](const timeval &v) { return double(v.tv_sec) + double(v.tv_usec) / 1e6; };
+    return sec(u.ru_utime) + sec(u.ru_stime);
+}
 
 double median(std::vector<double> v)
 {
@@ -70,32 +90,40 @@ int main(int argc, char **argv)
                                                 "stop_threshold=-40dB:stop_duration=0.3,loudnorm=I=-16:TP=-1"),
                                  QStringLiteral("-ar"), QStringLiteral("44100"), QStringLiteral("-ac"), QStringLiteral("1"),
                                  QStringLiteral("-b:a"), QStringLiteral("128k"), dir.filePath(QStringLiteral("ffmpeg.mp3"))};
-    std::vector<double> ours, theirs;
+    std::vector<double> ours, oursCpu, theirs, theirsCpu;
     AudioEditResult last;
     for (int i = 0; i <= runs; ++i) {   // the first of each is a warm-up
         QElapsedTimer t;
         t.start();
+        double cpu = processCpuSeconds();
         const std::unique_ptr<LoudnessMeter> meter = makeLoudnessMeter();
         last = editAudioFile(in, dir.filePath(QStringLiteral("ours.mp3")), edit, *meter);
-        if (i > 0)
+        if (i > 0) {
             ours.push_back(t.nsecsElapsed() / 1e9);
+            oursCpu.push_back(processCpuSeconds() - cpu);
+        }
         t.restart();
+        cpu = childrenCpuSeconds();
         QProcess ffmpeg;
         ffmpeg.start(QStringLiteral("ffmpeg"), ffmpegArgs);
         const bool ran = ffmpeg.waitForFinished(60000) && ffmpeg.exitCode() == 0;
-        if (i > 0 && ran)
+        if (i > 0 && ran) {
             theirs.push_back(t.nsecsElapsed() / 1e9);
+            theirsCpu.push_back(childrenCpuSeconds() - cpu);
+        }
     }
     if (!last.ok()) {
         std::fprintf(stderr, "trim failed: %s\n", qPrintable(last.error));
         return 1;
     }
     std::printf("125 s recording: trimmed %.2f s, level %+.1f dB\n", last.trimmedSeconds(), last.gainDb);
-    std::printf("ours   (median of %d): %.3f s\n", runs, median(ours));
-    if (theirs.empty())
+    std::printf("median of %d    wall      CPU\n", runs);
+    std::printf("ours          %.3f s  %.3f s\n", median(ours), median(oursCpu));
+    if (theirs.empty()) {
         std::printf("ffmpeg: not run (not on the PATH?)\n");
-    else
-        std::printf("ffmpeg (median of %d): %.3f s   ours/ffmpeg %.2f\n", int(theirs.size()), median(theirs),
-                    median(ours) / median(theirs));
+    } else {
+        std::printf("ffmpeg        %.3f s  %.3f s\n", median(theirs), median(theirsCpu));
+        std::printf("ours/ffmpeg   %.2f     %.2f\n", median(ours) / median(theirs), median(oursCpu) / median(theirsCpu));
+    }
     return 0;
 }

@@ -289,7 +289,9 @@ private:
     void setupPublishing();
     void setupTrim();
     void startAutoAudioEdit();     // after a recording stops
-    void forgetAudioEdits();       // the message got new audio: earlier edits are history
+    // The message gets new audio: earlier edits are history, and their files go, except the
+    // one a recording that fails to start or to save returns to (recordingMayReturn).
+    void forgetAudioEdits(bool recordingMayReturn = false);
 
     // Moves the window by hand while a button is held, where the platform cannot.
     void manualMove(QEvent *event);

@@ -180,7 +180,7 @@ void frmMAIN::cmdRecRecord_Click()
     rs.previousRecording = draft.my_recording;
     rs.previousFileName = txtRecFilename->text();
     rs.previousCaptions = draft.my_captions;
-    forgetAudioEdits();
+    forgetAudioEdits(true);
     auto restore = [&] {
         draft.i_recorded = rs.previousRecorded;
         draft.my_recording = rs.previousRecording;

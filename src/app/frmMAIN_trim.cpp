@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSet>
 
 namespace parlivo {
 
@@ -33,6 +34,28 @@ struct frmMAIN::TrimState
     AudioEditJob *job = nullptr;
     bool automatic = false;   // the running edit is the one after a recording
     int edits = 0;            // numbers the edits' files
+    // Every edit's file still on disk. Each is removed once nothing can come back to it: a
+    // session of many trims would otherwise leave a copy of the message behind for each.
+    QStringList files;
+    // An edit the message still played when its edits were forgotten: a new recording that
+    // fails to start or to save goes back to it, so it stays until a recording is saved.
+    QString parked;
+
+    // Removes the files of edits that are neither the message's audio nor a step Undo returns to.
+    void sweep(const QString &current)
+    {
+        QSet<QString> needed{current, parked};
+        for (const Before &b : std::as_const(history))
+            needed << b.recording << b.editedPath;
+        for (auto it = files.begin(); it != files.end();) {
+            if (needed.contains(*it)) {
+                ++it;
+                continue;
+            }
+            QFile::remove(*it);
+            it = files.erase(it);
+        }
+    }
 };
 
 namespace {
@@ -77,6 +100,10 @@ void frmMAIN::setupTrim()
                 } else if (!result.written) {
                     setStatus(automatic ? autoEditStatusText(result) : QString());
                 } else {
+                    // Edits of audio the message has since left can no longer be undone to.
+                    if (!ts.history.isEmpty() && ts.history.last().editedPath != input)
+                        ts.history.clear();
+                    ts.files.append(output);
                     ts.history.append({draft.my_recording, txtRecFilename->text(), draft.my_captions, output});
                     draft.my_recording = output;
                     txtRecFilename->setText(output);
@@ -91,6 +118,7 @@ void frmMAIN::setupTrim()
                     if (trimWindow)
                         trimWindow->showAudio(output);
                 }
+                ts.sweep(draft.my_recording);
                 if (trimWindow)
                     trimWindow->setCanUndo(canUndoAudioEdit());
                 Q_EMIT audioEditFinished();
@@ -120,6 +148,9 @@ void frmMAIN::mnuAutoTrim_Click(bool on)
 void frmMAIN::startAutoAudioEdit()
 {
     TrimState &ts = *trimming;
+    // A recording was saved: the audio before it is not coming back.
+    ts.parked.clear();
+    ts.sweep(draft.my_recording);
     if (!ts.autoTrim || !m_platform.createLoudnessMeter || !draft.i_recorded || !QFileInfo(draft.my_recording).isFile())
         return;
     AudioEdit edit;
@@ -162,15 +193,17 @@ bool frmMAIN::undoAudioEdit()
 {
     TrimState &ts = *trimming;
     if (!canUndoAudioEdit()) {
-        if (!ts.job->isRunning())
+        if (!ts.job->isRunning()) {
             ts.history.clear();   // the message moved on to other audio since
+            ts.sweep(draft.my_recording);
+        }
         return false;
     }
     const TrimState::Before before = ts.history.takeLast();
     draft.my_recording = before.recording;
     draft.my_captions = before.captions;
     txtRecFilename->setText(before.fileName);
-    QFile::remove(before.editedPath);
+    ts.sweep(draft.my_recording);
     setStatus(QStringLiteral("The last edit of the audio was undone"));
     if (trimWindow) {
         trimWindow->showAudio(draft.my_recording);
@@ -179,13 +212,17 @@ bool frmMAIN::undoAudioEdit()
     return true;
 }
 
-void frmMAIN::forgetAudioEdits()
+void frmMAIN::forgetAudioEdits(bool recordingMayReturn)
 {
     if (!trimming)
         return;
-    trimming->job->cancel();
-    trimming->automatic = false;
-    trimming->history.clear();
+    TrimState &ts = *trimming;
+    ts.job->cancel();
+    ts.automatic = false;
+    ts.history.clear();
+    // The message leaves its audio now; only a recording that fails comes back to it.
+    ts.parked = recordingMayReturn && ts.files.contains(draft.my_recording) ? draft.my_recording : QString();
+    ts.sweep(ts.parked);
     if (trimWindow)
         trimWindow->close();
 }

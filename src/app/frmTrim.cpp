@@ -5,6 +5,7 @@
 #include "platform/audio/AudioDecoder.h"
 
 #include <QBoxLayout>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QThread>
@@ -32,14 +33,14 @@ LoadedAudio loadAudio(const QString &path)
     out.error = tooLargeToEdit(path);
     if (!out.error.isEmpty())
         return out;
-    const DecodedAudio decoded = decodeAudioFile(path);
-    if (!decoded.ok() || decoded.frames == 0) {
+    DecodedMono decoded = decodeAudioFileMono(path, LongestEditableMs);
+    if (!decoded.ok() || decoded.samples.empty()) {
         out.error = decoded.ok() ? QStringLiteral("the audio file holds no sound") : decoded.error;
         return out;
     }
-    out.samples = monoOf(decoded);
+    out.samples = std::move(decoded.samples);
     out.rate = decoded.sampleRate;
-    out.durationMs = decoded.frames * 1000 / decoded.sampleRate;
+    out.durationMs = qint64(out.samples.size()) * 1000 / decoded.sampleRate;
     const size_t n = out.samples.size();
     const size_t slices = std::min<size_t>(PeakSlices, n);
     out.peaks.assign(slices, 0.0f);
@@ -115,6 +116,9 @@ frmTrim::frmTrim(const QString &scratchFolder, QWidget *parent) : QDialog(parent
 
 frmTrim::~frmTrim()
 {
+    // Closing the window stopped the playing; the selection's file has served.
+    if (!m_selectionFile.isEmpty())
+        QFile::remove(m_selectionFile);
     if (m_loader) {
         m_loader->wait();
         delete m_loader;
@@ -199,6 +203,10 @@ void frmTrim::playSelection()
     }
     Q_EMIT stopRequested();
     Q_EMIT playRequested(wav);
+    // The player has let go of the previous selection by now (it read the new one in its place).
+    if (!m_selectionFile.isEmpty())
+        QFile::remove(m_selectionFile);
+    m_selectionFile = wav;
 }
 
 } // namespace parlivo

@@ -49,6 +49,7 @@ private:
     void updateButtons();
 
     QString m_scratchFolder;
+    QString m_selectionFile;   // the last selection written for playing
     QString m_path;
     QThread *m_loader = nullptr;
     quint64 m_loadSerial = 0;

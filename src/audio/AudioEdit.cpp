@@ -46,12 +46,14 @@ bool encodeMp3(const QString &path, const float *samples, qint64 count, int inpu
     if (!encoder.open(path, inputRate, OutputRate, 1, OutputKbps, error))
         return false;
     constexpr qint64 Chunk = 8192;
-    std::vector<qint16> block(Chunk);
+    std::vector<float> block(Chunk);
     for (qint64 at = 0; at < count; at += Chunk) {
         const qint64 n = qMin(Chunk, count - at);
+        // A decoded file may overshoot full scale a little; the encoder would carry it on to
+        // every player, which then clips it harder.
         for (qint64 i = 0; i < n; ++i)
-            block[size_t(i)] = qint16(std::lround(std::clamp(samples[at + i], -1.0f, 32767.0f / 32768.0f) * 32768.0f));
-        if (!encoder.encode(block.data(), int(n))) {
+            block[size_t(i)] = std::clamp(samples[at + i], -1.0f, 1.0f);
+        if (!encoder.encodeMono(block.data(), int(n))) {
             encoder.close();
             if (error)
                 *error = QStringLiteral("the audio file could not be written");
@@ -208,14 +210,14 @@ SoundSpan findSound(const std::vector<float> &mono, int sampleRate)
     return span;
 }
 
-void limitPeaks(std::vector<float> &samples, float ceiling, int sampleRate)
+bool limitPeaks(std::vector<float> &samples, float ceiling, int sampleRate)
 {
     const qint64 n = qint64(samples.size());
     if (n == 0 || ceiling <= 0)
-        return;
+        return false;
     const bool over = std::any_of(samples.begin(), samples.end(), [ceiling](float s) { return std::fabs(s) > ceiling; });
     if (!over)
-        return;
+        return false;
     // The gain each sample needs, held at its lowest over a window either side (so the gain
     // is already down when the peak arrives), then averaged over the same width: an average
     // of window minima that all include a peak stays at or below what that peak needs.
@@ -249,6 +251,7 @@ void limitPeaks(std::vector<float> &samples, float ceiling, int sampleRate)
             sum -= held[size_t(lo)];
         samples[size_t(i)] *= float(qMin(1.0, sum / double(hi - lo)));
     }
+    return true;
 }
 
 AudioEditResult editAudioFile(const QString &input, const QString &output, const AudioEdit &edit,
@@ -265,21 +268,17 @@ AudioEditResult editAudioFile(const QString &input, const QString &output, const
     r.error = tooLargeToEdit(input);
     if (!r.ok())
         return r;
-    const DecodedAudio audio = decodeAudioFile(input, cancel);
+    DecodedMono audio = decodeAudioFileMono(input, LongestEditableMs, cancel);
     if (!audio.ok()) {
         r.error = audio.error;
         return r;
     }
-    if (audio.frames * 1000 / audio.sampleRate > LongestEditableMs) {
-        r.error = QStringLiteral("the audio is too long to edit here");
-        return r;
-    }
-    if (audio.frames == 0) {
+    const int rate = audio.sampleRate;
+    if (audio.samples.empty()) {
         r.error = QStringLiteral("the audio file holds no sound");
         return r;
     }
-    const int rate = audio.sampleRate;
-    std::vector<float> mono = monoOf(audio);
+    std::vector<float> mono = std::move(audio.samples);
     auto msOf = [rate](qint64 frames) { return frames * 1000 / rate; };
     auto framesOf = [rate](qint64 ms) { return ms * rate / 1000; };
     const qint64 total = qint64(mono.size());
@@ -304,8 +303,9 @@ AudioEditResult editAudioFile(const QString &input, const QString &output, const
     if (cancelled())
         return r;
 
-    std::vector<float> kept(mono.begin() + start, mono.begin() + end);
-    mono = {};
+    mono.resize(size_t(end));
+    mono.erase(mono.begin(), mono.begin() + start);
+    std::vector<float> kept = std::move(mono);
     if (edit.level) {
         const LoudnessFigures before = meter.measure(kept.data(), qint64(kept.size()), rate, false);
         if (!before.ok) {
@@ -316,21 +316,24 @@ AudioEditResult editAudioFile(const QString &input, const QString &output, const
         // or hum is left as it is, and called silence when it is quiet.
         r.almostSilent = before.integratedLufs < (voiceFound ? AlmostSilentLufs : NoVoiceQuietLufs);
         if (voiceFound && !r.almostSilent) {
+            // Returns whether the limiter had to take peaks down.
             auto raise = [&](double db) {
                 r.gainDb += db;
                 const float gain = float(dbToGain(db));
                 for (float &s : kept)
                     s *= gain;
-                limitPeaks(kept, SampleCeiling, rate);
+                return limitPeaks(kept, SampleCeiling, rate);
             };
-            raise(TargetLoudnessLufs - before.integratedLufs);
+            bool limited = raise(TargetLoudnessLufs - before.integratedLufs);
             if (cancelled())
                 return r;
-            LoudnessFigures after = meter.measure(kept.data(), qint64(kept.size()), rate, false);
             // Limiting the peaks of a loud voice takes a little of its loudness; make it up.
-            for (int pass = 0; pass < 3 && after.ok && after.integratedLufs < TargetLoudnessLufs - 0.1; ++pass) {
-                raise(TargetLoudnessLufs - after.integratedLufs);
-                after = meter.measure(kept.data(), qint64(kept.size()), rate, false);
+            // Unlimited, the gain alone moved the loudness, by exactly as much: no need to measure.
+            for (int pass = 0; pass < 3 && limited; ++pass) {
+                const LoudnessFigures after = meter.measure(kept.data(), qint64(kept.size()), rate, false);
+                if (!after.ok || after.integratedLufs >= TargetLoudnessLufs - 0.1)
+                    break;
+                limited = raise(TargetLoudnessLufs - after.integratedLufs);
             }
             const double ceiling = TruePeakCeilingDbtp - CodecMarginDb;
             const double peak = truePeakDb(kept, SampleCeiling / 2);

@@ -48,7 +48,8 @@ bool writeWavFile(const QString &path, const float *samples, qint64 count, int s
 double truePeakDb(const std::vector<float> &samples, float from);
 
 // Lowers the samples' peaks smoothly to at most ceiling (linear), leaving the rest alone.
-void limitPeaks(std::vector<float> &samples, float ceiling, int sampleRate);
+// False when no sample was over the ceiling (nothing changed).
+bool limitPeaks(std::vector<float> &samples, float ceiling, int sampleRate);
 
 struct AudioEdit
 {

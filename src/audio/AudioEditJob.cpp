@@ -1,5 +1,6 @@
 #include "audio/AudioEditJob.h"
 
+#include <QFile>
 #include <QMetaObject>
 
 namespace parlivo {
@@ -54,8 +55,12 @@ void AudioEditJob::start(const QString &input, const QString &output, const Audi
         // Queued to this object: the report waits for the event loop, and is dropped with
         // the job if the job is gone by then (its destructor has waited for this thread).
         QMetaObject::invokeMethod(this, [this, result, input, output, serial] {
-            if (serial != m_serial)
+            if (serial != m_serial) {
+                // Cancelled after it had written its file: nobody will ever point at it.
+                if (result.written)
+                    QFile::remove(output);
                 return;
+            }
             if (m_thread) {
                 m_thread->wait();
                 delete m_thread;

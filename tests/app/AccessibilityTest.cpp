@@ -3,6 +3,7 @@
 // the keyboard alone.
 #include "app/dialogs/frmError.h"
 #include "app/dialogs/frnAbout.h"
+#include "app/frmTrim.h"
 #include "app/widgets/ClickLabel.h"
 #include "app/widgets/LevelMeter.h"
 #include "app/widgets/Style.h"
@@ -319,6 +320,33 @@ TEST_F(Accessibility, TypedTextToCopiedLinkWithTheKeyboardAlone)
     EXPECT_LE(keys, 20);
     for (size_t i = 0; i < saved.size(); ++i)
         saved[i] ? qputenv(settings[i][0], *saved[i]) : qunsetenv(settings[i][0]);
+}
+
+// A button that cannot be pressed looks it (the trim window before there is anything to trim
+// or undo), and its caption stays readable.
+TEST_F(Accessibility, DisabledButtonsLookDisabledAndStayReadable)
+{
+    frmTrim trim(fake.appFolder());
+    trim.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&trim));
+    ASSERT_FALSE(trim.cmdUndo->isEnabled());
+    ASSERT_TRUE(trim.cmdClose->isEnabled());
+    // The button's face beside its caption, and the darkest pixel of the caption.
+    auto look = [](QPushButton *b) {
+        const QImage img = b->grab().toImage();
+        const QColor face = img.pixelColor(3, img.height() / 2);
+        QColor ink = face;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                if (img.pixelColor(x, y).lightnessF() < ink.lightnessF())
+                    ink = img.pixelColor(x, y);
+        return std::pair{face, ink};
+    };
+    const auto [enabledFace, enabledInk] = look(trim.cmdClose);
+    const auto [disabledFace, disabledInk] = look(trim.cmdUndo);
+    EXPECT_NE(disabledFace, enabledFace);
+    EXPECT_GT(contrast(disabledInk, enabledInk), 1.5);
+    EXPECT_GE(contrast(disabledInk, disabledFace), 4.5);
 }
 
 TEST(AccessibleWindows, AreFramesAndDialogsEvenWhenAScreenReaderListensFromTheStart)

@@ -8,6 +8,7 @@
 #include "platform/audio/Mp3Encoder.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -102,6 +103,57 @@ TEST(TrimWindow, AHandTrimOfAChosenMp3LeavesItAloneAndUndoGoesBackToIt)
     EXPECT_FALSE(QFile::exists(copy));
     EXPECT_FALSE(trim->cmdUndo->isEnabled());
     EXPECT_EQ(hashOf(mine), before);
+}
+
+// The files of edits go as soon as nothing can come back to them; what Undo needs stays, and
+// the person's own files are never touched.
+TEST(TrimWindow, EditFilesGoWhenNothingCanComeBackToThem)
+{
+    FakePlatform fp;
+    auto makeMp3 = [&](const QString &name) {
+        const QString path = fp.appFolder() + QLatin1Char('/') + name;
+        std::vector<qint16> s(size_t(2 * 44100));
+        for (size_t i = 0; i < s.size(); ++i)
+            s[i] = qint16(6000 * std::sin(2 * M_PI * 220 * double(i) / 44100));
+        Mp3Encoder enc;
+        EXPECT_TRUE(enc.open(path, 44100, 44100, 1, 128) && enc.encode(s.data(), int(s.size())) && enc.close());
+        return path;
+    };
+    const QString mine = makeMp3(QStringLiteral("mine.mp3")), other = makeMp3(QStringLiteral("other.mp3"));
+    std::unique_ptr<frmMAIN> w = fp.makeWindow();
+    w->show();
+    fp.fileDialog.answers = {mine};
+    w->Button6_Click();
+    QTest::mouseClick(w->cmdAudioTrim, Qt::LeftButton);
+    ASSERT_TRUE(w->trimWindow);
+    frmTrim *trim = w->trimWindow;
+    const QDir temp(w->folders().tempFolder());
+    auto tempFiles = [&] { return temp.entryList({QStringLiteral("*_e*.mp3"), QStringLiteral("selection_*.wav")}, QDir::Files); };
+    QStringList edits;
+    for (int i = 0; i < 2; ++i) {   // two cuts of 0.5 s from the start, one on the other
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !trim->isLoading(); }, 5000));
+        trim->waveform->setFocus(Qt::OtherFocusReason);
+        QTest::keyClick(trim->waveform, Qt::Key_Right, Qt::ShiftModifier);
+        QSignalSpy edited(w.get(), &frmMAIN::audioEditFinished);
+        QTest::mouseClick(trim->cmdTrim, Qt::LeftButton);
+        ASSERT_TRUE(edited.wait(10000));
+        edits << w->draft.my_recording;
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !trim->isLoading(); }, 5000));
+    QTest::mouseClick(trim->cmdPlaySelection, Qt::LeftButton);
+    QTest::mouseClick(trim->cmdPlaySelection, Qt::LeftButton);
+    EXPECT_EQ(tempFiles().size(), 3) << qPrintable(tempFiles().join(' '));   // both edits, one selection
+
+    QTest::mouseClick(trim->cmdUndo, Qt::LeftButton);   // back to the first edit: the second goes
+    EXPECT_EQ(w->draft.my_recording, edits[0]);
+    EXPECT_FALSE(QFile::exists(edits[1]));
+    EXPECT_TRUE(QFile::exists(edits[0]));
+
+    fp.fileDialog.answers = {other};   // other audio: no edit can be undone to any more
+    w->Button6_Click();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return tempFiles().isEmpty(); }, 1000)) << qPrintable(tempFiles().join(' '));
+    EXPECT_TRUE(QFile::exists(mine));
+    EXPECT_TRUE(QFile::exists(other));
 }
 
 TEST(TrimWindow, WithoutAudioThereIsNothingToTrim)

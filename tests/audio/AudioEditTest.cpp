@@ -139,9 +139,11 @@ TEST(AudioEdit, PeaksAreLimitedWithoutTouchingTheRest)
     for (size_t i = 0; i < s.size(); ++i)
         s[i] = 0.2f * float(std::sin(2 * M_PI * 200 * double(i) / Rate));
     const std::vector<float> before = s;
+    EXPECT_FALSE(limitPeaks(s, 0.8f, Rate));
+    EXPECT_EQ(s, before);
     for (size_t i = 10000; i < 10100; ++i)
         s[i] *= 6.0f;   // a burst to 1.2
-    limitPeaks(s, 0.8f, Rate);
+    EXPECT_TRUE(limitPeaks(s, 0.8f, Rate));
     float peak = 0;
     for (float v : s)
         peak = std::max(peak, std::fabs(v));

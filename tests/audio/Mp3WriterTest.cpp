@@ -165,4 +165,23 @@ TEST(AudioDecoding, ReadableErrorsAndWav)
     EXPECT_EQ(audio.sampleRate, 22050);
     EXPECT_EQ(audio.frames, 11025);
     EXPECT_EQ(audio.pcm, pcm);
+
+    // For editing, channels are averaged into floats: a tone on the left alone comes out at half.
+    std::vector<qint16> stereo;
+    for (qint16 v : tone(440, 0.5))
+        stereo.insert(stereo.end(), {v, 0});
+    const QString stereoPath = dir.filePath(QStringLiteral("left.mp3"));
+    Mp3Encoder encoder;
+    ASSERT_TRUE(encoder.open(stereoPath, 44100, 44100, 2, 128) && encoder.encode(stereo.data(), int(stereo.size() / 2))
+                && encoder.close());
+    EXPECT_EQ(decodeAudioFileMono(stereoPath, 400).error, QStringLiteral("the audio is too long to edit here"));
+    const DecodedMono mono = decodeAudioFileMono(stereoPath, 600);
+    ASSERT_TRUE(mono.ok());
+    EXPECT_EQ(mono.sampleRate, 44100);
+    EXPECT_NEAR(double(mono.samples.size()), 22050, 60);
+    double peak = 0;
+    for (float v : mono.samples)
+        peak = std::max(peak, double(std::fabs(v)));
+    EXPECT_NEAR(peak, 0.25, 0.02);
+    EXPECT_EQ(decodeAudioFileMono(text, 600).error, QStringLiteral("not an audio file"));
 }

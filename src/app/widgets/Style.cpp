@@ -102,6 +102,8 @@ void applyStyle(QApplication &app)
     app.setFont(font);
     // Fonts are set on the controls themselves (see the window's build), so they can be
     // fitted to their places; the sheet carries colours, borders and backgrounds only.
+    // A button that cannot be pressed turns grey and flat with a dashed edge (not colour
+    // alone), its caption still readable at 5:1.
     app.setStyleSheet(QStringLiteral(R"(
         QFrame#Frame2, QFrame#Frame3, QFrame#Frame4, QFrame#Frame7 {
             background: rgba(255, 255, 255, 235); border: 1px solid #b9c6dc; border-radius: 8px; }
@@ -126,6 +128,8 @@ void applyStyle(QApplication &app)
         QPushButton#Button3 { background: #1e7b45; color: white; border: none; }
         QPushButton#Button3:hover { background: #17703d; }
         QPushButton#cmdRecRecord { color: #b3261e; }
+        QPushButton:disabled, QPushButton#Button2:disabled, QPushButton#Button3:disabled, QPushButton#cmdRecRecord:disabled {
+            background: #e8ebef; border: 1px dashed #9aa3b0; color: #5b6472; }
         QAbstractItemView { outline: 0; }
     )"));
 }

@@ -4,61 +4,132 @@
 #include <QFileInfo>
 #include <sndfile.h>
 
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <vector>
+
 namespace parlivo {
+
+namespace {
+
+struct StreamFormat
+{
+    int sampleRate = 0;
+    int channels = 0;
+    qint64 frames = 0;   // as the file claims; 0 when unknown
+};
+
+// Opens the file and hands its samples, interleaved floats in -1..1 (a lossy format may overshoot
+// a little), to take() chunk by chunk; take() returns "" to go on, or why to stop. The library's own float output is read because asking it
+// for 16-bit samples makes it scale every chunk a second time, which doubles the cost of an MP3.
+QString readFloats(const QString &path, const std::atomic<bool> *cancel,
+                   const std::function<void(const StreamFormat &)> &begin,
+                   const std::function<QString(const float *, qint64)> &take)
+{
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.exists() || info.isDir())
+        return QStringLiteral("file not found");
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("file cannot be read");
+    SF_INFO sfinfo{};
+    // The descriptor stays owned by QFile, which also takes care of non-Latin paths.
+    SNDFILE *sf = sf_open_fd(file.handle(), SFM_READ, &sfinfo, 0);
+    if (!sf)
+        return QStringLiteral("not an audio file");
+    if (sfinfo.channels <= 0 || sfinfo.channels > 64 || sfinfo.samplerate <= 0) {
+        sf_close(sf);
+        return QStringLiteral("not an audio file");
+    }
+    StreamFormat format{sfinfo.samplerate, sfinfo.channels, qint64(std::max<sf_count_t>(0, sfinfo.frames))};
+    begin(format);
+    const sf_count_t chunkFrames = 8192;
+    std::vector<float> chunk(size_t(chunkFrames) * size_t(sfinfo.channels));
+    qint64 total = 0;
+    for (;;) {
+        if (cancel && cancel->load()) {
+            sf_close(sf);
+            return QStringLiteral("cancelled");
+        }
+        const sf_count_t got = sf_readf_float(sf, chunk.data(), chunkFrames);
+        if (got <= 0)
+            break;
+        if (QString stop = take(chunk.data(), qint64(got)); !stop.isEmpty()) {
+            sf_close(sf);
+            return stop;
+        }
+        total += got;
+    }
+    const int err = sf_error(sf);
+    sf_close(sf);
+    if (err != SF_ERR_NO_ERROR && total == 0)
+        return QStringLiteral("not an audio file");
+    return {};
+}
+
+} // namespace
 
 DecodedAudio decodeAudioFile(const QString &path, const std::atomic<bool> *cancel)
 {
     DecodedAudio out;
-    const QFileInfo info(path);
-    if (path.isEmpty() || !info.exists() || info.isDir()) {
-        out.error = QStringLiteral("file not found");
-        return out;
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        out.error = QStringLiteral("file cannot be read");
-        return out;
-    }
-    SF_INFO sfinfo{};
-    // The descriptor stays owned by QFile, which also takes care of non-Latin paths.
-    SNDFILE *sf = sf_open_fd(file.handle(), SFM_READ, &sfinfo, 0);
-    if (!sf) {
-        out.error = QStringLiteral("not an audio file");
-        return out;
-    }
-    if (sfinfo.channels <= 0 || sfinfo.samplerate <= 0) {
-        sf_close(sf);
-        out.error = QStringLiteral("not an audio file");
-        return out;
-    }
-    out.sampleRate = sfinfo.samplerate;
-    out.channels = sfinfo.channels;
-    // Decoders clip floats from lossy formats rather than wrap them around.
-    sf_command(sf, SFC_SET_SCALE_FLOAT_INT_READ, nullptr, SF_TRUE);
-
-    const sf_count_t chunkFrames = 8192;
-    if (sfinfo.frames > 0 && sfinfo.frames < (sf_count_t(1) << 31) / (2 * sfinfo.channels))
-        out.pcm.reserve(qsizetype(sfinfo.frames) * 2 * sfinfo.channels);
-    QByteArray chunk(qsizetype(chunkFrames) * 2 * sfinfo.channels, Qt::Uninitialized);
-    for (;;) {
-        if (cancel && cancel->load()) {
-            sf_close(sf);
-            out.pcm.clear();
-            out.error = QStringLiteral("cancelled");
-            return out;
-        }
-        const sf_count_t got = sf_readf_short(sf, reinterpret_cast<short *>(chunk.data()), chunkFrames);
-        if (got <= 0)
-            break;
-        out.pcm.append(chunk.constData(), qsizetype(got) * 2 * sfinfo.channels);
-        out.frames += got;
-    }
-    const int err = sf_error(sf);
-    sf_close(sf);
-    if (err != SF_ERR_NO_ERROR && out.frames == 0) {
+    auto begin = [&out](const StreamFormat &f) {
+        out.sampleRate = f.sampleRate;
+        out.channels = f.channels;
+        if (f.frames > 0 && f.frames < (qint64(1) << 31) / (2 * f.channels))
+            out.pcm.reserve(qsizetype(f.frames) * 2 * f.channels);
+    };
+    auto take = [&out](const float *s, qint64 frames) {
+        const qint64 values = frames * out.channels;
+        const qsizetype at = out.pcm.size();
+        out.pcm.resize(at + qsizetype(values) * 2);
+        auto *dst = reinterpret_cast<qint16 *>(out.pcm.data() + at);
+        // Lossy formats overshoot full scale now and then: clip rather than wrap around.
+        for (qint64 i = 0; i < values; ++i)
+            dst[i] = qint16(std::lround(std::clamp(s[i] * 32768.0f, -32768.0f, 32767.0f)));
+        out.frames += frames;
+        return QString();
+    };
+    out.error = readFloats(path, cancel, begin, take);
+    if (!out.ok()) {
         out.pcm.clear();
-        out.error = QStringLiteral("not an audio file");
+        out.frames = 0;
     }
+    return out;
+}
+
+DecodedMono decodeAudioFileMono(const QString &path, qint64 longestMs, const std::atomic<bool> *cancel)
+{
+    DecodedMono out;
+    int channels = 1;
+    qint64 mostFrames = 0;
+    auto begin = [&](const StreamFormat &f) {
+        out.sampleRate = f.sampleRate;
+        channels = f.channels;
+        mostFrames = longestMs * f.sampleRate / 1000;
+        // The length a file claims is only a hint (and may be a lie): room for a few minutes at most.
+        out.samples.reserve(size_t(std::clamp<qint64>(f.frames, 0, qMin<qint64>(mostFrames, qint64(1) << 23))));
+    };
+    auto take = [&](const float *s, qint64 frames) {
+        // A small file of a low bit rate can hold days of sound: stop before memory runs out.
+        if (qint64(out.samples.size()) + frames > mostFrames)
+            return QStringLiteral("the audio is too long to edit here");
+        if (channels == 1) {
+            out.samples.insert(out.samples.end(), s, s + frames);
+            return QString();
+        }
+        const float scale = 1.0f / float(channels);
+        for (qint64 i = 0; i < frames; ++i) {
+            float sum = 0;
+            for (int c = 0; c < channels; ++c)
+                sum += s[i * channels + c];
+            out.samples.push_back(sum * scale);
+        }
+        return QString();
+    };
+    out.error = readFloats(path, cancel, begin, take);
+    if (!out.ok())
+        out.samples = {};
     return out;
 }
 

@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QString>
 #include <atomic>
+#include <vector>
 
 namespace parlivo {
 
@@ -20,5 +21,17 @@ struct DecodedAudio
 
 // cancel (optional) is polled between chunks; a cancelled decode reports "cancelled".
 DecodedAudio decodeAudioFile(const QString &path, const std::atomic<bool> *cancel = nullptr);
+
+// The same file as one channel of floats (channels averaged), for editing: no 16-bit step
+// between the decoder and the edit. Audio longer than longestMs is refused ("the audio is too
+// long to edit here") as soon as the decoder passes that length.
+struct DecodedMono
+{
+    std::vector<float> samples;
+    int sampleRate = 0;
+    QString error;
+    bool ok() const { return error.isEmpty(); }
+};
+DecodedMono decodeAudioFileMono(const QString &path, qint64 longestMs, const std::atomic<bool> *cancel = nullptr);
 
 } // namespace parlivo

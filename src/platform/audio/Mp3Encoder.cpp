@@ -90,7 +90,11 @@ bool Mp3Encoder::open(const QString &path, int inputRate, int outputRate, int ch
     lame_set_mode(d->lame, channels == 1 ? MONO : JOINT_STEREO);
     lame_set_VBR(d->lame, vbr_off);
     lame_set_brate(d->lame, bitrateKbps);
-    lame_set_quality(d->lame, 5);
+    // 7 leaves out the noise-shaping search, which moves quantisation noise under the masking
+    // threshold when bits are scarce. At 128 kbit/s for one channel of speech they are not:
+    // the decoded speech differs from the source by the same amount either way, and encoding
+    // takes 40 % less time (the largest part of trimming and levelling a recording).
+    lame_set_quality(d->lame, 7);
     // The info frame carries the frame count and the encoder delay, so players show
     // the exact duration and trim the padding.
     lame_set_bWriteVbrTag(d->lame, 1);
@@ -123,6 +127,17 @@ bool Mp3Encoder::encode(const qint16 *samples, int frames)
         bytes = lame_encode_buffer_interleaved(d->lame, const_cast<short *>(samples), frames, d->out.data(),
                                                int(d->out.size()));
     }
+    return d->writeOut(bytes);
+}
+
+bool Mp3Encoder::encodeMono(const float *samples, int frames)
+{
+    if (!d->lame || d->failed || d->channels != 1)
+        return false;
+    if (frames <= 0)
+        return true;
+    d->ensureOut(frames);
+    const int bytes = lame_encode_buffer_ieee_float(d->lame, samples, samples, frames, d->out.data(), int(d->out.size()));
     return d->writeOut(bytes);
 }
 

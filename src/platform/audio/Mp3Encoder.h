@@ -21,6 +21,8 @@ public:
               QString *error = nullptr);
     // Interleaved samples, frames * channels values. False once a write failed.
     bool encode(const qint16 *samples, int frames);
+    // One channel of floats in -1..1 (not clipped here); only for a mono file.
+    bool encodeMono(const float *samples, int frames);
     // Flushes, writes the info frame, releases the file. Safe to call twice.
     bool close(QString *error = nullptr);
     bool isOpen() const;
