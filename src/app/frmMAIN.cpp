@@ -14,6 +14,7 @@
 #include "message/Naming.h"
 #include "app/dialogs/frnAbout.h"
 #include "platform/desktop/WindowPlacement.h"
+#include "platform/desktop/WindowSheet.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -343,10 +344,17 @@ void frmMAIN::Label15_Click()
 void frmMAIN::Label16_Click()
 {
     if (!aboutBox) {
-        // Not a child: an about box left open outlives the main window. It still belongs
-        // to it, so the compositor opens it over the window.
         aboutBox = new frnAbout(m_platform, appFolder());
         aboutBox->setAttribute(Qt::WA_DeleteOnClose);
+        if (!topLevelPositionsHonoured()) {
+            // Where the compositor would put it in the screen's corner, it opens as a
+            // sheet inside the window instead.
+            fitInto(aboutBox, sheetRoom(this));
+            openAsSheet(aboutBox, this);
+            return;
+        }
+        // Elsewhere not a child: an about box left open outlives the main window. It still
+        // belongs to it, so the window manager opens it over the window.
         returnFocusWhenClosed(aboutBox);
         belongTo(aboutBox, this);
     }

@@ -197,6 +197,15 @@ QRect usableArea(const QRect &available, bool panelsKnown)
     return panelsKnown ? available : available.marginsRemoved(QMargins(24, 24, 24, 24));
 }
 
+void fitInto(QWidget *window, QSize room)
+{
+    const double factor = fitScale(window->size(), QRect(QPoint(), room));
+    if (factor < 1.0) {
+        scaleFixedLayout(window, factor);
+        fitCaptions(window);
+    }
+}
+
 void openInsideScreen(QWidget *window, QPoint centre)
 {
     QScreen *screen = QGuiApplication::screenAt(centre);
