@@ -11,6 +11,7 @@
 #include "help/HelpScript.h"
 #include "platform/character/CharacterAgent.h"
 #include "platform/desktop/BalloonTipWidget.h"
+#include "platform/desktop/OutputScale.h"
 #include "platform/desktop/QtDesktop.h"
 
 #include <QApplication>
@@ -178,6 +179,14 @@ TEST_F(OnWayland, DialogsAndTheViewerOpenAsSheetsOverTheMainWindow)
     QTest::keyClick(w->Label16, Qt::Key_Space);
     ASSERT_TRUE(QTest::qWaitFor([&] { return w->aboutBox && w->aboutBox->isVisible(); }, 3000));
     overWindow(w->aboutBox, w->Label16);
+}
+
+TEST_F(OnWayland, TheCompositorsOutputsAreReadFromItself)
+{
+    const QList<OutputMode> outputs = waylandOutputs();
+    ASSERT_EQ(outputs.size(), 1);
+    EXPECT_EQ(outputs.first().pixels, QSize(1366, 800));
+    EXPECT_EQ(outputs.first().scale, 1);
 }
 
 TEST_F(OnWayland, ASecondStartBringsAMinimisedWindowBack)

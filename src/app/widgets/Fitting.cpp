@@ -214,7 +214,7 @@ void openInsideScreen(QWidget *window, QPoint centre)
     if (!screen)
         return;
     const bool placeable = topLevelPositionsHonoured();
-    const QRect available = usableArea(screen->availableGeometry(), placeable);
+    const QRect available = usableArea(availableArea(screen), placeable);
     // The frame is not known before the window manager has framed the window: allow for
     // a title bar and borders unless the window has none.
     const bool framed = !(window->windowFlags() & Qt::FramelessWindowHint);
