@@ -130,11 +130,14 @@ TEST_F(OnWayland, TipsAndMenusOpenAtTheirControls)
     EXPECT_TRUE(pointer.x() >= control.left() && pointer.x() <= control.right()) << pointer.x();
     EXPECT_TRUE(pointer.y() == control.bottom() || pointer.y() == control.top() - 1) << pointer.y();
 
-    // From the keyboard the help menu opens just below "?", not wherever the pointer was.
+    // From the keyboard the help menu opens just below "?", not wherever the pointer was,
+    // and inside the window: Qt's own keeping on the screen works from a corner the window
+    // only has in Qt's books.
     w->Label15->setFocus();
     QTest::keyClick(w->Label15, Qt::Key_Space);
-    const QPoint below = inWindow(w->Label15).bottomLeft() + QPoint(0, 1);
-    EXPECT_EQ(relative(w->mnuHelp).topLeft(), below);
+    const QRect menu = relative(w->mnuHelp);
+    EXPECT_EQ(menu.top(), inWindow(w->Label15).bottom() + 1);
+    EXPECT_EQ(menu.left(), std::min(inWindow(w->Label15).left(), w->width() - menu.width()));
     w->mnuHelp->hide();
 }
 
