@@ -8,6 +8,7 @@
 #include "app/instance/WindowReturn.h"
 #include "app/dialogs/frnAbout.h"
 #include "app/widgets/ClickLabel.h"
+#include "app/widgets/Fitting.h"
 #include "help/HelpScript.h"
 #include "platform/character/CharacterAgent.h"
 #include "platform/desktop/BalloonTipWidget.h"
@@ -113,6 +114,26 @@ TEST_F(OnWayland, TheCharacterFliesInsideTheWindowToEachTopicsControl)
     // Above every control and the intro panel, and never in the way of a click.
     EXPECT_EQ(w->children().last(), agent->window());
     EXPECT_TRUE(agent->window()->testAttribute(Qt::WA_TransparentForMouseEvents));
+}
+
+TEST_F(OnWayland, InAWindowShrunkToFitTheCharacterShrinksWithIt)
+{
+    auto *agent = qobject_cast<CharacterAgent *>(w->help_character);
+    ASSERT_NE(agent, nullptr);
+    agent->setPace(40);
+    bool moved = false;
+    QObject::connect(agent, &CharacterAgent::requestFinished, [&](const QString &r) {
+        moved = moved || r.startsWith(QLatin1String("MoveTo"));
+    });
+    scaleFixedLayout(w.get(), 0.6);
+    w->findChild<QAction *>("mnuAdd_picture")->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return moved; }, 5000));
+    const QRect at = agent->window()->geometry();
+    EXPECT_EQ(at.size(), (QSizeF(agent->data().size) * 0.6).toSize());
+    const QRect control = inWindow(w->Button5);
+    const QRect covered = at & control;
+    EXPECT_LE(4 * covered.width() * covered.height(), control.width() * control.height());
+    EXPECT_LT(std::abs(at.center().y() - control.center().y()), at.height() + control.height());
 }
 
 TEST_F(OnWayland, TipsAndMenusOpenAtTheirControls)
