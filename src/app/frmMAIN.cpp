@@ -14,6 +14,7 @@
 #include "message/Naming.h"
 #include "app/dialogs/frnAbout.h"
 #include "platform/desktop/WindowPlacement.h"
+#include "platform/desktop/WindowSheet.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -38,6 +39,8 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <algorithm>
+
 namespace parlivo {
 
 namespace {
@@ -47,12 +50,21 @@ namespace {
 // pointer is judged in the control's own coordinates and the menu placed through the
 // control's mapping only: on Wayland the pointer's and the window's global positions
 // come from different books, so comparing them directly put the menu far off.
-QPoint popupPoint(QWidget *control)
+QPoint popupPoint(QWidget *control, QMenu *menu)
 {
     const QPoint pointer = control->mapFromGlobal(QCursor::pos());
-    if (control->underMouse() && control->rect().contains(pointer))
-        return control->mapToGlobal(pointer);
-    return control->mapToGlobal(QPoint(0, control->height()));
+    const QPoint at = control->underMouse() && control->rect().contains(pointer)
+        ? control->mapToGlobal(pointer) : control->mapToGlobal(QPoint(0, control->height()));
+    if (topLevelPositionsHonoured())
+        return at;
+    // Qt keeps a menu inside the screen as if the window stood at the screen's corner,
+    // which on Wayland it only does in Qt's books: a menu too wide for the room right of
+    // its control was pushed left by the wrong amount, and the compositor may not slide it
+    // back. Kept inside its own window instead, it is on the screen wherever the window is.
+    QWidget *window = control->window();
+    const QPoint inWindow = window->mapFromGlobal(at);
+    const int maxX = std::max(0, window->width() - menu->sizeHint().width());
+    return window->mapToGlobal(QPoint(std::clamp(inWindow.x(), 0, maxX), inWindow.y()));
 }
 
 } // namespace
@@ -337,16 +349,23 @@ void frmMAIN::Image17_Click()
 
 void frmMAIN::Label15_Click()
 {
-    mnuHelp->popup(popupPoint(Label15));
+    mnuHelp->popup(popupPoint(Label15, mnuHelp));
 }
 
 void frmMAIN::Label16_Click()
 {
     if (!aboutBox) {
-        // Not a child: an about box left open outlives the main window. It still belongs
-        // to it, so the compositor opens it over the window.
         aboutBox = new frnAbout(m_platform, appFolder());
         aboutBox->setAttribute(Qt::WA_DeleteOnClose);
+        if (!topLevelPositionsHonoured()) {
+            // Where the compositor would put it in the screen's corner, it opens as a
+            // sheet inside the window instead.
+            fitInto(aboutBox, sheetRoom(this));
+            openAsSheet(aboutBox, this);
+            return;
+        }
+        // Elsewhere not a child: an about box left open outlives the main window. It still
+        // belongs to it, so the window manager opens it over the window.
         returnFocusWhenClosed(aboutBox);
         belongTo(aboutBox, this);
     }
@@ -416,12 +435,12 @@ void frmMAIN::Button18_Click()
 
 void frmMAIN::Button20_Click()
 {
-    mnu_advanced_options->popup(popupPoint(Button20));
+    mnu_advanced_options->popup(popupPoint(Button20, mnu_advanced_options));
 }
 
 void frmMAIN::Button21_Click()
 {
-    mnuAddVideoMenu->popup(popupPoint(Button21));
+    mnuAddVideoMenu->popup(popupPoint(Button21, mnuAddVideoMenu));
 }
 
 void frmMAIN::Button22_Click()

@@ -5,6 +5,8 @@
 #include "content/OptionalElements.h"
 #include "content/frmviewer.h"
 #include "app/widgets/Fitting.h"
+#include "platform/desktop/WindowPlacement.h"
+#include "platform/desktop/WindowSheet.h"
 
 #include <QPointer>
 #include <QTimer>
@@ -44,6 +46,13 @@ void frmMAIN::Button5_Click()
                                                  self->setStatus(text);
                                          },
                                          self);
+            if (!topLevelPositionsHonoured()) {
+                // Where the compositor would put it in the screen's corner, the viewer
+                // opens inside the window, shrunk to fit there.
+                fitInto(state.viewer, sheetRoom(self));
+                openAsSheet(state.viewer, self);
+                return;
+            }
             openInsideScreen(state.viewer, self->frameGeometry().center());
             returnFocusWhenClosed(state.viewer);
         }

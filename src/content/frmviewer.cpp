@@ -148,7 +148,9 @@ frmviewer::frmviewer(MessageBox *messages, const QString &appFolder, StatusSink 
     connect(Command2, &QPushButton::clicked, this, &frmviewer::Command2_Click);
     connect(cmdFullScreen, &QPushButton::clicked, this, &frmviewer::cmdFullScreen_Click);
 
-    // The viewer does not outlive the window that opened it.
+    // The viewer does not outlive the window that opened it (its parent, or the window it
+    // is a sheet inside).
+    m_owner = parent;
     if (parent)
         parent->installEventFilter(this);
 }
@@ -160,7 +162,7 @@ frmFScreen *frmviewer::fullScreen() const
 
 bool frmviewer::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == parentWidget() && event->type() == QEvent::Close)
+    if (watched == m_owner && event->type() == QEvent::Close)
         close();
     return QWidget::eventFilter(watched, event);
 }

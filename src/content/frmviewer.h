@@ -78,6 +78,7 @@ private:
     bool m_filePicked = false;
     QString m_browserLocation;
     QPointer<frmFScreen> m_fullScreen;
+    QPointer<QWidget> m_owner;
 };
 
 } // namespace parlivo

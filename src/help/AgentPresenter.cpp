@@ -54,6 +54,7 @@ bool AgentPresenter::perform(const HelpTopic &topic, QPoint windowTopLeftPixels,
         c->MoveTo(qint16(p.x()), qint16(p.y()));
     };
     c->StopAll();
+    c->setFigureScale(scale);
     c->Show();
     moveTo(topic.start);
     for (const ScriptStep &step : topic.steps) {

@@ -25,6 +25,9 @@ public:
     virtual void Speak(const QString &text) = 0;
     virtual void Play(const QString &animation) = 0;
     virtual void Hide() = 0;
+    // Draws the figure at this share (at most 1) of its own size, at once: a window whose
+    // layout was shrunk to fit its screen keeps the figure in proportion to its controls.
+    virtual void setFigureScale(double scale) { Q_UNUSED(scale); }
 };
 
 class CharacterHost : public QObject

@@ -13,6 +13,7 @@
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMenu>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStyleOptionButton>
@@ -155,9 +156,12 @@ TEST(ScreenFit, ALargeFixedWindowShrinksAndOpensInsideTheFreeArea)
     window.setFixedSize(752, 509);
     auto *child = new QLabel(QStringLiteral("Status"), &window);
     child->setGeometry(32, 448, 681, 33);
+    auto *menu = new QMenu(&window);   // a pop-up: its text shrinks with the window
+    const qreal menuPoints = menu->font().pointSizeF();
     scaleFixedLayout(&window, factor);
     EXPECT_LE(window.height(), 400);
     EXPECT_TRUE(window.rect().contains(child->geometry()));
+    EXPECT_NEAR(menu->font().pointSizeF(), menuPoints * factor, 0.01);
     EXPECT_EQ(placeInside(window.size(), QPoint(0, 0), available), QPoint(0, 0));
     EXPECT_EQ(placeInside(QSize(800, 500), QPoint(300, 200), available), QPoint(0, 0));
     EXPECT_EQ(placeInside(QSize(200, 100), QPoint(683, 400), available), QPoint(483, 300));

@@ -3,7 +3,7 @@
 # world through the platform interfaces, so tests can put fakes in their place.
 set -euo pipefail
 cd "${PARLIVO_SOURCE_DIR:?}"
-pattern='^\s*#\s*include\s*[<"](lame/|espeak-ng/|libssh2|sndfile|pulse/|libav|libsw|x264)'
+pattern='^\s*#\s*include\s*[<"](lame/|espeak-ng/|libssh2|sndfile|pulse/|libav|libsw|x264|wayland-)'
 offenders=$(grep -rEn "$pattern" src --include='*.cpp' --include='*.h' | grep -v '^src/platform/' || true)
 if [ -n "$offenders" ]; then
     echo "third-party headers outside src/platform/:"

@@ -11,6 +11,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionButton>
@@ -156,6 +157,12 @@ void scaleFixedLayout(QWidget *window, double factor)
     for (QWidget *w : window->findChildren<QWidget *>())
         if (!w->isWindow())
             widgets << w;
+    // Its pop-up menus are windows of their own but part of its layout: their text shrinks
+    // with it, or a menu no longer fits beside its control and is pushed aside. Only their
+    // fonts change.
+    const QList<QMenu *> menus = window->findChildren<QMenu *>();
+    for (QMenu *menu : menus)
+        widgets << menu;
     QList<QFont> fonts;
     for (QWidget *w : widgets)
         fonts << w->font();
@@ -167,6 +174,8 @@ void scaleFixedLayout(QWidget *window, double factor)
         else if (f.pixelSize() > 0)
             f.setPixelSize(std::max(1, int(std::lround(f.pixelSize() * factor))));
         w->setFont(f);
+        if (w->isWindow() && w != window)
+            continue;
         if (w == window) {
             const QSize s(int(std::lround(w->width() * factor)), int(std::lround(w->height() * factor)));
             if (w->minimumSize() == w->maximumSize())
@@ -197,6 +206,15 @@ QRect usableArea(const QRect &available, bool panelsKnown)
     return panelsKnown ? available : available.marginsRemoved(QMargins(24, 24, 24, 24));
 }
 
+void fitInto(QWidget *window, QSize room)
+{
+    const double factor = fitScale(window->size(), QRect(QPoint(), room));
+    if (factor < 1.0) {
+        scaleFixedLayout(window, factor);
+        fitCaptions(window);
+    }
+}
+
 void openInsideScreen(QWidget *window, QPoint centre)
 {
     QScreen *screen = QGuiApplication::screenAt(centre);
@@ -205,7 +223,7 @@ void openInsideScreen(QWidget *window, QPoint centre)
     if (!screen)
         return;
     const bool placeable = topLevelPositionsHonoured();
-    const QRect available = usableArea(screen->availableGeometry(), placeable);
+    const QRect available = usableArea(availableArea(screen), placeable);
     // The frame is not known before the window manager has framed the window: allow for
     // a title bar and borders unless the window has none.
     const bool framed = !(window->windowFlags() & Qt::FramelessWindowHint);

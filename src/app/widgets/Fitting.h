@@ -37,5 +37,7 @@ QRect usableArea(const QRect &available, bool panelsKnown);
 // screen at centre, and places it (its frame included) centred there but fully inside.
 // Once the window manager has framed it, its real frame is checked again.
 void openInsideScreen(QWidget *window, QPoint centre);
+// Shrinks a fixed window that is larger than room (as a sheet inside a smaller window).
+void fitInto(QWidget *window, QSize room);
 
 } // namespace parlivo

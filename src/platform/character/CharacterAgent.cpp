@@ -455,16 +455,33 @@ void CharacterAgent::updatePose(double dt)
     }
 }
 
+void CharacterAgent::setFigureScale(double scale)
+{
+    const double share = scale > 0 ? std::min(scale, 1.0) : 1.0;
+    const QSize size(std::max(1, int(std::lround(m_data->size.width() * share))),
+                     std::max(1, int(std::lround(m_data->size.height() * share))));
+    if (!m_window || m_window->size() == size)
+        return;
+    m_window->setFixedSize(size);
+    renderFrame();
+}
+
 void CharacterAgent::renderFrame()
 {
     if (m_snapPose)
         updatePose(0);
-    QImage frame(m_data->size, QImage::Format_ARGB32_Premultiplied);
+    const QSize size = m_window ? m_window->size() : m_data->size;
+    // Drawn in the screen's own pixels, so it stays sharp on a scaled output.
+    const qreal ratio = m_window ? std::max<qreal>(1.0, m_window->devicePixelRatioF()) : 1.0;
+    QImage frame(QSize(qRound(size.width() * ratio), qRound(size.height() * ratio)), QImage::Format_ARGB32_Premultiplied);
     frame.fill(Qt::transparent);
     {
         QPainter p(&frame);
+        // The figure is drawn for its own size; a smaller window shows it smaller.
+        p.scale(frame.width() / double(m_data->size.width()), frame.height() / double(m_data->size.height()));
         m_data->render(p, m_pose, now());
     }
+    frame.setDevicePixelRatio(ratio);
     if (m_window)
         m_window->setFrame(std::move(frame));
 }

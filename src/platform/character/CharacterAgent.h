@@ -43,6 +43,7 @@ public:
     void Speak(const QString &text) override;
     void Play(const QString &animation) override;
     void Hide() override;
+    void setFigureScale(double scale) override;
 
     // Runs the character's clock faster (tests) or slower; 1 is real time.
     void setPace(double pace);

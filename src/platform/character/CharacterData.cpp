@@ -203,6 +203,8 @@ void CharacterData::render(QPainter &painter, const CharacterPose &pose, double 
     };
     const QTransform rootT = local(QStringLiteral("root"), rootPivot);
     std::vector<QTransform> world(parts.size());
+    // Whatever the painter was already set to (a smaller frame) still applies.
+    const QTransform frame = painter.transform();
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
@@ -217,13 +219,13 @@ void CharacterData::render(QPainter &painter, const CharacterPose &pose, double 
             const double open = std::clamp(channel(pose, part.name, "open"), 0.0, 1.0);
             which = std::min(part.drawings.size() - 1, size_t(open * double(part.drawings.size()) * 0.999));
         }
-        painter.setTransform(world[i] * toPixels);
+        painter.setTransform(world[i] * toPixels * frame);
         part.drawings[which]->render(&painter, QRectF(QPointF(0, 0), canvas));
     }
     // Sparkles of magic around the figure when it appears, vanishes or is delighted.
     const double magic = std::clamp(pose.value(QStringLiteral("magic"), 0.0), 0.0, 1.5);
     if (magic > 0.02) {
-        painter.setTransform(rootT * toPixels);
+        painter.setTransform(rootT * toPixels * frame);
         painter.setPen(QPen(QColor(0x8a, 0x5a, 0x00), 1.2));
         const QColor gold(0xff, 0xd8, 0x4a), pale(0xff, 0xf4, 0xb8);
         const QPointF centre(canvas.width() / 2, canvas.height() * 0.52);

@@ -58,8 +58,8 @@ public:
     const CharacterAnimation *animation(const QString &name) const;
     QStringList animationNames() const;
 
-    // Draws the figure in the given pose into a rectangle of size() pixels. clock drives
-    // the sparkles of the "magic" channel.
+    // Draws the figure in the given pose into a rectangle of size pixels (under whatever
+    // transform the painter already has). clock drives the sparkles of the "magic" channel.
     void render(QPainter &painter, const CharacterPose &pose, double clock) const;
 
 private:

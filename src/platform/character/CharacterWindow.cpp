@@ -53,7 +53,16 @@ void CharacterWindow::setFrame(QImage frame)
     m_frame = std::move(frame);
     // An empty mask would mean "no mask" (the whole window); a region outside the window
     // shows nothing at all.
-    const QRegion shape = m_empty ? QRegion(-1, -1, 1, 1) : QRegion(QBitmap::fromImage(m_frame.createAlphaMask()));
+    QRegion shape(-1, -1, 1, 1);
+    if (!m_empty) {
+        // The mask is in the window's units; a frame drawn in a scaled output's pixels is
+        // brought down to them.
+        QImage alpha = m_frame.createAlphaMask();
+        alpha.setDevicePixelRatio(1);
+        if (alpha.size() != size())
+            alpha = alpha.scaled(size());
+        shape = QRegion(QBitmap::fromImage(alpha));
+    }
     if (shape != mask())
         setMask(shape);
     update();

@@ -18,7 +18,8 @@ public:
 
     explicit CharacterWindow(QSize size);
 
-    // Shows a frame (ARGB, premultiplied, the window's size). Pixels are made either fully
+    // Shows a frame (ARGB, premultiplied, the window's size at the frame's device pixel
+    // ratio). Pixels are made either fully
     // opaque or fully clear, and the window's mask follows the opaque ones.
     void setFrame(QImage frame);
     const QImage &frame() const { return m_frame; }

@@ -1,4 +1,5 @@
 #include "platform/desktop/QtDesktop.h"
+#include "platform/desktop/WindowPlacement.h"
 #include "platform/desktop/WindowSheet.h"
 
 #include <QClipboard>
@@ -9,6 +10,7 @@
 #include <QGuiApplication>
 #include <QCoreApplication>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -62,7 +64,17 @@ void QtFileDialog::showOpen(QWidget *parent, const QString &title, const QString
         if (onDone)
             later([onDone, chosen] { onDone(chosen); });
     });
-    dialog->open();
+    if (!parent || topLevelPositionsHonoured()) {
+        dialog->open();
+        return;
+    }
+    // Qt's own dialog, which can live inside the window as a sheet; a desktop's dialog
+    // would be a window of its own, placed in the screen's corner.
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    openOverWindow(dialog);
+    // Browsing starts by typing or picking a name, not on the Open button.
+    if (auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+        name->setFocus(Qt::OtherFocusReason);
 }
 
 void QtInputPrompt::ask(QWidget *parent, const QString &prompt, const QString &title,

@@ -1,6 +1,8 @@
 #include "platform/desktop/WindowPlacement.h"
+#include "platform/desktop/OutputScale.h"
 
 #include <QGuiApplication>
+#include <QScreen>
 #include <QWidget>
 #include <QWindow>
 
@@ -9,6 +11,15 @@ namespace parlivo {
 bool topLevelPositionsHonoured()
 {
     return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
+QRect availableArea(QScreen *screen)
+{
+    if (!screen)
+        return {};
+    if (topLevelPositionsHonoured())
+        return screen->availableGeometry();
+    return logicalArea(screen->availableGeometry(), screen->size(), waylandOutputs());
 }
 
 void belongTo(QWidget *window, QWidget *owner)
