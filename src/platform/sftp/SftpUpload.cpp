@@ -8,6 +8,8 @@
 #include <QtEndian>
 #include <algorithm>
 
+#include <openssl/evp.h>
+
 namespace parlivo {
 
 namespace {
@@ -76,9 +78,49 @@ struct Reader
     }
 };
 
+} // namespace
+
 // Only this process compares the digests, to tell whether a local file is the one it sent; the
-// hash runs over every byte sent on the upload's one thread, so a fast one keeps large files fast.
-constexpr auto UploadDigest = QCryptographicHash::Blake2b_256;
+// hash runs over every byte sent on the upload's one thread, so a fast one keeps large files fast:
+// the crypto library's SHA-256 uses the processor's SHA instructions where it has them (about
+// twice BLAKE2b's speed here).
+class ContentDigest
+{
+public:
+    ContentDigest() : m_ctx(EVP_MD_CTX_new())
+    {
+        if (m_ctx && EVP_DigestInit_ex(m_ctx, EVP_sha256(), nullptr) != 1) {
+            EVP_MD_CTX_free(m_ctx);
+            m_ctx = nullptr;
+        }
+    }
+    ~ContentDigest() { EVP_MD_CTX_free(m_ctx); }
+    ContentDigest(const ContentDigest &) = delete;
+    ContentDigest &operator=(const ContentDigest &) = delete;
+
+    void add(const char *data, qsizetype n)
+    {
+        if (m_ctx && EVP_DigestUpdate(m_ctx, data, size_t(n)) != 1) {
+            EVP_MD_CTX_free(m_ctx);
+            m_ctx = nullptr;
+        }
+    }
+    // The digest so far (more may be added after); empty if the library failed, which matches nothing.
+    QByteArray result() const
+    {
+        unsigned char md[EVP_MAX_MD_SIZE];
+        unsigned int len = 0;
+        EVP_MD_CTX *copy = m_ctx ? EVP_MD_CTX_new() : nullptr;
+        const bool ok = copy && EVP_MD_CTX_copy_ex(copy, m_ctx) == 1 && EVP_DigestFinal_ex(copy, md, &len) == 1;
+        EVP_MD_CTX_free(copy);
+        return ok ? QByteArray(reinterpret_cast<const char *>(md), qsizetype(len)) : QByteArray();
+    }
+
+private:
+    EVP_MD_CTX *m_ctx = nullptr;
+};
+
+namespace {
 
 const QString QuotaWords = QStringLiteral("your account's storage quota on the server is used up; delete old "
                                          "messages there, or ask your host for more room");
@@ -142,10 +184,18 @@ bool UploadRecord::holds(const QString &remotePath, const QByteArray &digest) co
 QByteArray fileDigest(const QString &path)
 {
     QFile f(path);
-    QCryptographicHash h(UploadDigest);
-    if (!f.open(QIODevice::ReadOnly) || !h.addData(&f))
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return {};
-    return h.result();
+    ContentDigest h;
+    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    for (;;) {
+        const qint64 n = f.read(buffer.data(), buffer.size());
+        if (n < 0)
+            return {};
+        if (n == 0)
+            return h.result();
+        h.add(buffer.constData(), n);
+    }
 }
 
 bool isTemporaryUploadName(const QString &name)
@@ -203,6 +253,33 @@ quint32 SftpUploadJob::send(QByteArray &out, quint8 type, const QByteArray &body
     out.append(body);
     m_pending[id] = Pending{kind, entry, length, offset};
     return id;
+}
+
+bool SftpUploadJob::sendWrite(QByteArray &out, int i)
+{
+    Entry &e = m_entries[i];
+    QByteArray piece;
+    // Reading a local file takes microseconds; the wait only covers a reader not yet scheduled.
+    const ReadAhead::Result got = e.local->next(&piece, std::chrono::seconds(2));
+    if (got == ReadAhead::Result::NotYet)
+        return false;
+    if (got == ReadAhead::Result::Failed) {
+        fail(SftpLocalFileError, QStringLiteral("Could not read %1 on this computer.").arg(e.file.name));
+        return false;
+    }
+    const qint64 n = piece.size();
+    const quint32 id = m_nextId++;
+    put32(out, quint32(1 + 4 + 4 + e.handle.size() + 8 + 4 + n));
+    out.append(char(FXP_WRITE));
+    put32(out, id);
+    putString(out, e.handle);
+    put64(out, quint64(e.sent));
+    putString(out, piece);
+    m_pending[id] = Pending{Req::Write, i, quint32(n), e.sent};
+    e.sent += n;
+    ++e.pendingWrites;
+    ++m_writesInFlight;
+    return true;
 }
 
 void SftpUploadJob::continueOnOpenChannel()
@@ -297,22 +374,11 @@ void SftpUploadJob::produce(QByteArray &out, qsizetype budget)
             if (e.state != FileState::Writing)
                 continue;
             while (e.sent < e.file.size && m_writesInFlight < MaxWritesInFlight && out.size() < budget) {
-                const qint64 n = std::min<qint64>(WriteChunk, e.file.size - e.sent);
-                QByteArray chunk = e.local->read(n);
-                if (chunk.size() != n) {
-                    fail(SftpLocalFileError, QStringLiteral("Could not read %1 on this computer.").arg(e.file.name));
-                    return;
+                if (!sendWrite(out, i)) {
+                    if (m_phase == Phase::Cleanup)
+                        return;
+                    break;
                 }
-                e.digest->addData(chunk);
-                QByteArray b;
-                b.reserve(n + 64);
-                putString(b, e.handle);
-                put64(b, quint64(e.sent));
-                putString(b, chunk);
-                send(out, FXP_WRITE, b, Req::Write, i, quint32(n), e.sent);
-                e.sent += n;
-                ++e.pendingWrites;
-                ++m_writesInFlight;
             }
             if (e.sent == e.file.size && !e.closeSent) {
                 // The mode is set on the open handle as well: a server's umask may have narrowed it.
@@ -631,24 +697,11 @@ void SftpUploadJob::onHandle(const Pending &p, const QByteArray &h)
     }
     if (e.state == FileState::Skip)
         --m_skipped;   // gone between the look-up and the claim: it is sent after all
-    e.local = std::make_unique<QFile>(e.file.localPath);
-    if (!e.local->open(QIODevice::ReadOnly)) {
-        fail(SftpLocalFileError, QStringLiteral("Could not open %1 on this computer.").arg(e.file.name));
-        return;
-    }
-    e.digest = std::make_shared<QCryptographicHash>(UploadDigest);
-    if (e.resumeFrom > 0) {
-        // The digest covers the whole file, the part already there included.
-        for (qint64 left = e.resumeFrom; left > 0;) {
-            const QByteArray part = e.local->read(std::min<qint64>(left, 1 << 20));
-            if (part.isEmpty()) {
-                fail(SftpLocalFileError, QStringLiteral("Could not read %1 on this computer.").arg(e.file.name));
-                return;
-            }
-            e.digest->addData(part);
-            left -= part.size();
-        }
-    }
+    e.digest = std::make_shared<ContentDigest>();
+    // The digest covers the whole file, the part already there included.
+    const std::shared_ptr<ContentDigest> digest = e.digest;
+    e.local = std::make_unique<ReadAhead>(e.file.localPath, std::max<qint64>(e.resumeFrom, 0), e.file.size, WriteChunk,
+                                          [digest](const char *data, qsizetype n) { digest->add(data, n); });
     if (e.resumeFrom >= 0) {
         m_acked += e.resumeFrom - e.acked;
         e.sent = e.acked = e.confirmed = e.resumeFrom;

@@ -7,10 +7,9 @@
 // for all files at once: one round of look-ups with the page's claim, one round of opens with
 // the data streaming behind them, one round of renames.
 #include "platform/SftpClient.h"
+#include "platform/sftp/ReadAhead.h"
 
 #include <QByteArray>
-#include <QCryptographicHash>
-#include <QFile>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -20,6 +19,8 @@
 #include <vector>
 
 namespace parlivo {
+
+class ContentDigest;
 
 // Error codes reported through the client's notifications (0 = success).
 enum SftpError : int {
@@ -153,7 +154,7 @@ private:
         QString remotePath, tempPath;
         FileState state = FileState::Surveying;
         QByteArray handle;
-        std::unique_ptr<QFile> local;
+        std::unique_ptr<ReadAhead> local;   // from the file's first unsent byte
         qint64 sent = 0, acked = 0;
         qint64 confirmed = 0;              // acknowledged without a gap from the start
         std::map<qint64, qint64> ackedAhead;   // acknowledged beyond a gap: offset, length
@@ -166,7 +167,7 @@ private:
         bool openSent = false;
         bool removeSent = false, unplaceSent = false;
         bool closeConfirmed = false;   // answers may come in any order: the close's before the writes'
-        std::shared_ptr<QCryptographicHash> digest;   // of the bytes sent, for the upload record
+        std::shared_ptr<ContentDigest> digest;   // of the bytes sent, for the upload record
     };
     enum class Req { Version, FolderStat, FileStat, Open, Write, SetStat, Close, Rename, Remove, Unplace,
                      ClaimCheck, ResumeStat, MarkerStat, MarkerOpen, MarkerClose, OpenDir, ReadDir, CloseDir, RemoveStale };
@@ -175,6 +176,8 @@ private:
 
     quint32 send(QByteArray &out, quint8 type, const QByteArray &body, Req kind, int entry, quint32 length = 0,
                  qint64 offset = 0);
+    // Frames the next piece of file `i` as a write; false when it is not read yet.
+    bool sendWrite(QByteArray &out, int i);
     void handle(quint8 type, const QByteArray &body);
     static bool answerFits(quint8 type, Req kind);
     void onStatus(const Pending &p, quint32 code, const QString &message);

@@ -500,7 +500,7 @@ int SshSession::run(SftpUploadJob &job, QString *error)
         }
         bool progressed = false;
         if (outPos >= out.size()) {
-            out.clear();
+            out.resize(0);   // keeps its storage: no fresh megabytes to fault in for every batch
             outPos = 0;
             writeBlocked = false;
             job.produce(out, 4 * 1024 * 1024);
