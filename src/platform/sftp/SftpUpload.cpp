@@ -1,5 +1,7 @@
 #include "platform/sftp/SftpUpload.h"
 
+#include "platform/sftp/SftpWire.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -29,61 +31,19 @@ constexpr quint32 FileMode = 0644;
 constexpr quint32 TypeMask = 0170000, TypeRegular = 0100000, TypeDirectory = 0040000;
 constexpr quint32 MaxAnswer = 256 * 1024 + 64;   // no answer we ask for is larger
 
-void put32(QByteArray &b, quint32 v)
-{
-    char raw[4];
-    qToBigEndian(v, raw);
-    b.append(raw, 4);
-}
-void put64(QByteArray &b, quint64 v)
-{
-    char raw[8];
-    qToBigEndian(v, raw);
-    b.append(raw, 8);
-}
-void putString(QByteArray &b, const QByteArray &s)
-{
-    put32(b, quint32(s.size()));
-    b.append(s);
-}
+using wire::put32;
+using wire::put64;
+using wire::putString;
+
 QByteArray remoteName(const QString &path) { return path.toUtf8(); }
 
-// Reads the fields of an answer; a short answer sets `bad` instead of reading past its end.
-struct Reader
-{
-    const QByteArray &b;
-    qsizetype pos = 0;
-    bool bad = false;
-    quint32 u32()
-    {
-        if (pos + 4 > b.size()) { bad = true; return 0; }
-        const quint32 v = qFromBigEndian<quint32>(b.constData() + pos);
-        pos += 4;
-        return v;
-    }
-    quint64 u64()
-    {
-        if (pos + 8 > b.size()) { bad = true; return 0; }
-        const quint64 v = qFromBigEndian<quint64>(b.constData() + pos);
-        pos += 8;
-        return v;
-    }
-    QByteArray str()
-    {
-        const quint32 n = u32();
-        if (bad || pos + qsizetype(n) > b.size()) { bad = true; return {}; }
-        QByteArray s = b.mid(pos, n);
-        pos += n;
-        return s;
-    }
-};
+using Reader = wire::Reader;
 
 } // namespace
 
 // Only this process compares the digests, to tell whether a local file is the one it sent; the
-// hash runs over every byte sent on the upload's one thread, so a fast one keeps large files fast:
-// the crypto library's SHA-256 uses the processor's SHA instructions where it has them (about
-// twice BLAKE2b's speed here).
+// hash runs over every byte sent, so a fast one keeps large files fast: the crypto library's
+// SHA-256 uses the processor's SHA instructions where it has them (about twice BLAKE2b's speed).
 class ContentDigest
 {
 public:
@@ -349,7 +309,8 @@ void SftpUploadJob::produce(QByteArray &out, qsizetype budget)
         // The page is claimed in the same round: the look-up alone cannot stop another upload
         // of the name from taking it a moment later.
         for (int i = 0; i < int(m_entries.size()); ++i) {
-            if (m_entries[i].isPage)
+            // (A claim made or asked for over a lost connection waits for the look-up's answer.)
+            if (m_entries[i].isPage && m_entries[i].claim == Entry::Claim::None)
                 sendOpen(out, i);
         }
         // Temporary files of uploads that died with their connection are cleared on the way,
@@ -654,6 +615,12 @@ void SftpUploadJob::onAttrs(const Pending &p, quint32 flags, qint64 size, quint3
     if (p.kind != Req::FileStat || m_phase != Phase::Survey)
         return;
     Entry &e = m_entries[p.entry];
+    if (e.claim == Entry::Claim::Held) {
+        // Our own page, made before the connection was lost: written into as it is.
+        e.resumeFrom = 0;
+        e.state = FileState::Opening;
+        return;
+    }
     // Only a file this process sent, byte for byte the one at hand, is already there: a name
     // found taken by anything else belongs to someone else's message.
     const bool regular = (flags & ATTR_PERMISSIONS) ? (perms & TypeMask) == TypeRegular : true;
@@ -726,8 +693,31 @@ void SftpUploadJob::resetConversation()
     }
 }
 
+void SftpUploadJob::restartSurvey()
+{
+    resetConversation();
+    m_phase = Phase::Hello;
+    m_surveySent = false;
+    m_folderAnswer = -1;
+    m_skipped = 0;
+    for (Entry &e : m_entries) {
+        if (e.state == FileState::Failed)
+            continue;
+        if (e.isPage && e.openSent)
+            e.claim = e.placed ? Entry::Claim::Held : Entry::Claim::InDoubt;
+        e.placed = e.claim == Entry::Claim::Held;
+        e.state = FileState::Surveying;
+        e.openSent = false;
+        e.closeSent = false;
+    }
+}
+
 void SftpUploadJob::resumeOnNewChannel()
 {
+    if (!m_surveyDone) {
+        restartSurvey();
+        return;
+    }
     resetConversation();
     m_resuming = true;
     m_resumeSent = false;
@@ -824,8 +814,13 @@ void SftpUploadJob::onStatus(const Pending &p, quint32 code, const QString &mess
         else if (code != FX_NO_SUCH_FILE)
             fail(SftpWriteFailed, QStringLiteral("The server refused to look up %1: %2.")
                                       .arg(e->file.name, statusWords(code, message)));
-        else if (code == FX_NO_SUCH_FILE && e->state == FileState::Surveying)
+        else if (code == FX_NO_SUCH_FILE && e->state == FileState::Surveying) {
             e->state = FileState::Opening;
+            if (e->claim == Entry::Claim::Held) {   // our page is gone: it is claimed afresh
+                e->claim = Entry::Claim::None;
+                e->placed = false;
+            }
+        }
         break;
     case Req::Open:
         if (m_phase == Phase::Cleanup || e->state == FileState::Skip || e->state == FileState::Failed)
@@ -947,6 +942,7 @@ void SftpUploadJob::maybeAdvance()
     case Phase::Survey:
         if (m_surveySent && !fileRequestsPending() && m_folderAnswer == 0) {
             m_phase = Phase::Transfer;
+            m_surveyDone = true;
             for (Entry &e : m_entries) {
                 if (e.state == FileState::Opening || e.state == FileState::Writing)
                     m_total += e.file.size;

@@ -103,10 +103,14 @@ public:
 
     // The file-transfer session of the channel was opened by an earlier job: no greeting.
     void continueOnOpenChannel();
-    // The connection was lost while files were being sent: whether the job can go on over a
-    // new one, and going on over it. Each unfinished file is looked up and continued from what
-    // the server holds of it (no further than what it confirmed), so only the rest is sent.
-    bool canResume() const { return m_phase == Phase::Transfer || m_phase == Phase::Rename; }
+    // The connection was lost: whether the job can go on over a new one, and going on over it.
+    // Each unfinished file is looked up and continued from what the server holds of it (no
+    // further than what it confirmed), so only the rest is sent. Lost before the files were
+    // opened, the job starts again from the look-ups.
+    bool canResume() const
+    {
+        return !m_cleanupOnly && m_phase != Phase::Sweeping && m_phase != Phase::Cleanup && m_phase != Phase::Finished;
+    }
     void resumeOnNewChannel();
     // The job is given up, but over a new connection it removes what it made on the server.
     void cleanUpOnNewChannel();
@@ -167,12 +171,17 @@ private:
         bool openSent = false;
         bool removeSent = false, unplaceSent = false;
         bool closeConfirmed = false;   // answers may come in any order: the close's before the writes'
+        // The page's claim when the connection was lost before the files were opened: made (its
+        // handle came back), or in doubt (asked, never answered), in which case a page found
+        // under the name may be another upload's and is never taken for ours.
+        enum class Claim { None, Held, InDoubt } claim = Claim::None;
         std::shared_ptr<ContentDigest> digest;   // of the bytes sent, for the upload record
     };
     enum class Req { Version, FolderStat, FileStat, Open, Write, SetStat, Close, Rename, Remove, Unplace,
                      ClaimCheck, ResumeStat, MarkerStat, MarkerOpen, MarkerClose, OpenDir, ReadDir, CloseDir, RemoveStale };
     struct Pending { Req kind; int entry; quint32 length = 0; qint64 offset = 0; };
     void resetConversation();
+    void restartSurvey();
 
     quint32 send(QByteArray &out, quint8 type, const QByteArray &body, Req kind, int entry, quint32 length = 0,
                  qint64 offset = 0);
@@ -204,6 +213,7 @@ private:
     Phase m_phase = Phase::Hello;
     bool m_helloSent = false, m_surveySent = false, m_opensSent = false, m_renamesSent = false;
     bool m_placedAll = false;
+    bool m_surveyDone = false;   // the look-ups were answered and the transfer began
     bool m_resuming = false, m_resumeSent = false, m_cleanupOnly = false;
     // The sweep for stale temporary files runs beside the upload when the marker says it is
     // due: mark the time, open the folder, read a bounded part of it.
