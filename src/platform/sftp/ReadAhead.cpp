@@ -49,11 +49,14 @@ void ReadAhead::run(QString path, qint64 from, qint64 size, qint64 piece)
         m_hash(b.constData(), want);
         at += want;
         std::unique_lock<std::mutex> hold(m_lock);
-        m_changed.wait(hold, [this] { return m_stop || m_ready.size() < MaxReady; });
+        // A full queue is refilled from half: one wake-up per many pieces, not one per piece.
+        if (m_ready.size() >= MaxReady)
+            m_changed.wait(hold, [this] { return m_stop || m_ready.size() <= MaxReady / 2; });
         if (m_stop)
             return;
         m_ready.push_back(std::move(b));
-        m_changed.notify_all();
+        if (m_ready.size() == 1)
+            m_changed.notify_all();   // the sender may be waiting for it
     }
 }
 
@@ -65,7 +68,8 @@ ReadAhead::Result ReadAhead::next(QByteArray *piece, std::chrono::milliseconds w
     if (!m_ready.empty()) {
         *piece = std::move(m_ready.front());
         m_ready.pop_front();
-        m_changed.notify_all();
+        if (m_ready.size() == MaxReady / 2)
+            m_changed.notify_all();
         return Result::Piece;
     }
     return Result::Failed;
