@@ -593,6 +593,13 @@ void SftpUploadJob::onAttrs(const Pending &p, quint32 flags, qint64 size, quint3
     }
     if (p.kind == Req::ResumeStat) {
         Entry &e = m_entries[p.entry];
+        if (e.isPage && !e.placed) {
+            // Its claim was asked for and never answered: the page found may be another upload's.
+            e.state = FileState::Failed;
+            fail(SftpNameConflict, QStringLiteral("A different file named %1 is already on the server; nothing was "
+                                                  "replaced.").arg(e.file.name));
+            return;
+        }
         e.resumeFrom = std::min(std::max<qint64>(size, 0), e.confirmed);
         e.state = FileState::Opening;
         e.openSent = false;
