@@ -43,15 +43,9 @@ public:
 
     QByteArray serve(QByteArray &in)
     {
-        QByteArray out;
-        while (in.size() >= 4) {
-            const quint32 n = qFromBigEndian<quint32>(in.constData());
-            if (in.size() < qsizetype(n) + 4)
-                break;
-            const QByteArray msg = in.mid(4, n);
-            in.remove(0, n + 4);
+        QByteArray out, msg;
+        while (wire::takePacket(in, &msg))
             answer(msg, out);
-        }
         return out;
     }
 

@@ -38,6 +38,20 @@ inline QByteArray packet(quint8 type, quint32 id, const QByteArray &body)
     return p;
 }
 
+// Takes the first complete packet (its type, id and body, without the length) off the front of
+// `in`; false while it is still incomplete.
+inline bool takePacket(QByteArray &in, QByteArray *packet)
+{
+    if (in.size() < 4)
+        return false;
+    const quint32 n = qFromBigEndian<quint32>(in.constData());
+    if (in.size() - 4 < qsizetype(n))
+        return false;
+    *packet = in.mid(4, n);
+    in.remove(0, qsizetype(n) + 4);
+    return true;
+}
+
 // Reads the fields of a packet; a field cut off reads as zero or empty and sets `bad`, never
 // reading past the end.
 struct Reader
