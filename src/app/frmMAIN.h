@@ -245,6 +245,8 @@ public:
     bool undoAudioEdit();
     bool canUndoAudioEdit() const;
     bool audioEditRunning() const;
+    // The message's files are still being laid out for a publication (away from this thread).
+    bool publicationPreparing() const;
     QPointer<frmTrim> trimWindow;
 
 Q_SIGNALS:

@@ -5,6 +5,7 @@
 #include "message/Naming.h"
 #include "publish/ConnectionCheck.h"
 #include "publish/LinkDelivery.h"
+#include "publish/MessagePreparation.h"
 #include "publish/MessageFiles.h"
 #include "publish/PublishConfig.h"
 #include "publish/PublishRun.h"
@@ -27,13 +28,14 @@ namespace parlivo {
 class PublishCloseWatch : public QObject
 {
 public:
-    PublishCloseWatch(QObject *parent, PublishRun *run, WebVideoStep *video)
-        : QObject(parent), m_run(run), m_video(video) {}
+    PublishCloseWatch(QObject *parent, MessagePreparation *preparation, PublishRun *run, WebVideoStep *video)
+        : QObject(parent), m_preparation(preparation), m_run(run), m_video(video) {}
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
         if (event->type() == QEvent::Close && watched == parent()) {
+            m_preparation->cancel();
             m_video->cancel();
             m_run->cancel();
         }
@@ -41,6 +43,7 @@ protected:
     }
 
 private:
+    MessagePreparation *m_preparation;
     PublishRun *m_run;
     WebVideoStep *m_video;
 };
@@ -48,6 +51,8 @@ private:
 struct frmMAIN::PublishState
 {
     PublishRun run;
+    // The message's files, laid out away from the window's thread.
+    MessagePreparation preparation;
     // The video's conversion for the web, before the upload; its converter lives as long.
     WebVideoStep video;
     std::unique_ptr<VideoConverter> converter;
@@ -121,11 +126,17 @@ void PublishMessage(frmMAIN &w)
     options.outFolder = w.folders().quillboxFolder();
     options.baseName = MessageBaseName(w.GetDriveSerialNumber(), stamp, MessageToken());
     options.pageBase = s.config.pageBase;
-    const PreparedMessage prepared = prepareMessage(in, options);
     s.inputs = in;
     s.options = options;
-    s.prepared = prepared;
     s.freshNames = 0;
+    s.preparation.start(in, options);
+}
+
+// The message's files are laid out: convert the video if there is one, then upload.
+void messagePrepared(frmMAIN &w, const PreparedMessage &prepared)
+{
+    auto &s = *w.publishing;
+    s.prepared = prepared;
     if (!prepared.ok) {
         publicationStopped(w, QStringLiteral("Publishing stopped: ") + prepared.error);
         return;
@@ -153,7 +164,7 @@ PublishConfig publishedConfig(const frmMAIN &w)
 
 void publishConfirmed(frmMAIN &w)
 {
-    if (w.publishing->run.isRunning() || w.publishing->video.isRunning())
+    if (w.publishing->run.isRunning() || w.publishing->video.isRunning() || w.publishing->preparation.isRunning())
         return;
     // The character asks the user to wait (its lines live with the other help scripts).
     w.performHelpTopic(QStringLiteral("PublishingWarning"));
@@ -204,7 +215,9 @@ void frmMAIN::setupPublishing()
 {
     publishing = std::make_shared<PublishState>();
     PublishState *s = publishing.get();
-    installEventFilter(new PublishCloseWatch(this, &s->run, &s->video));
+    installEventFilter(new PublishCloseWatch(this, &s->preparation, &s->run, &s->video));
+    connect(&s->preparation, &MessagePreparation::finished, this,
+            [this](const PreparedMessage &prepared) { messagePrepared(*this, prepared); });
     connect(&s->video, &WebVideoStep::progress, this,
             [this](int percent) { setStatus(WebVideoStep::progressText(percent)); });
     connect(&s->video, &WebVideoStep::finished, this, [this, s](const WebVideoOutcome &outcome) {
@@ -292,7 +305,7 @@ void frmMAIN::Button2_Click()
         setStatus(QStringLiteral("The audio is still being trimmed: publish again in a moment"));
         return;
     }
-    if (publishing->run.isRunning() || publishing->video.isRunning()) {
+    if (publishing->run.isRunning() || publishing->video.isRunning() || publishing->preparation.isRunning()) {
         if (m_platform.messageBox)
             m_platform.messageBox->inform(this,
                                           QStringLiteral("Your message is still being published. Please wait until the "
@@ -307,6 +320,11 @@ void frmMAIN::Button2_Click()
                                         if (yes && self)
                                             publishConfirmed(*self);
                                     });
+}
+
+bool frmMAIN::publicationPreparing() const
+{
+    return publishing && publishing->preparation.isRunning();
 }
 
 void frmMAIN::StartUpload()

@@ -188,7 +188,7 @@ TEST(SftpServerLimits, AnAccountsConnectionLimitIsNamedAsTheCause)
     holder.setHostKeyFingerprint(s.settings.value("host_key"));
     ASSERT_EQ(connectTo(holder).code, 0);
     holder.putFolder(folder.path(), s.settings.value("remote_folder"), 0);
-    ASSERT_TRUE(waitFor([&] { return holder.stateText().startsWith("Sending"); }, 10000)) << holder.stateText().toStdString();
+    ASSERT_TRUE(waitFor([&] { return holder.stateText().startsWith("Sending"); }, 30000)) << holder.stateText().toStdString();
 
     Publisher second;
     QProcess p;

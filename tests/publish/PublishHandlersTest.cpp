@@ -125,6 +125,8 @@ protected:
     {
         fp.messageBox.answers.push_back(true);
         w->Button2_Click();
+        // The files are laid out on another thread; the upload starts once they are.
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !w->publicationPreparing(); }, 10000));
     }
 
     // Connected, one transfer state, Done; then waits for the page check to settle.

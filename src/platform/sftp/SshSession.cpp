@@ -534,8 +534,13 @@ int SshSession::run(SftpUploadJob &job, QString *error)
             } else if (n == LIBSSH2_ERROR_EAGAIN) {
                 writeBlocked = true;
             } else {
+                // Before the first answer, a write can fail because the server already ended the
+                // channel (its refusal arrived while the request was on its way): the same hang-up
+                // as an end of input, and named as such below.
                 lost = SftpConnectionLost;
-                lostText = libraryError();
+                const bool ended = n == LIBSSH2_ERROR_CHANNEL_CLOSED || n == LIBSSH2_ERROR_CHANNEL_EOF_SENT
+                                   || libssh2_channel_eof(m_channel);
+                lostText = ended ? QStringLiteral("the server closed the connection") : libraryError();
                 break;
             }
         }
