@@ -632,18 +632,23 @@ void SshSession::close()
 {
     m_known.reset();
     if (m_session) {
-        if (m_channel) {
-            libssh2_channel_free(m_channel);
-            m_channel = nullptr;
-            m_sftpStarted = false;
-        }
         const auto deadline = Clock::now() + std::chrono::milliseconds(m_cancelled() ? 200 : 1000);
         QString ignored;
-        while (libssh2_session_disconnect(m_session, "Goodbye") == LIBSSH2_ERROR_EAGAIN && Clock::now() < deadline) {
-            if (waitSocket(deadline, &ignored, {}) == SftpTimedOut)
-                break;
+        if (m_channel) {
+            while (libssh2_channel_free(m_channel) == LIBSSH2_ERROR_EAGAIN && Clock::now() < deadline)
+                waitSocket(deadline, &ignored, {}, false);
+            m_channel = nullptr;   // if not freed yet, the session frees it below
+            m_sftpStarted = false;
         }
-        libssh2_session_free(m_session);
+        while (libssh2_session_disconnect(m_session, "Goodbye") == LIBSSH2_ERROR_EAGAIN && Clock::now() < deadline)
+            waitSocket(deadline, &ignored, {}, false);
+        // Freeing a session may still want to say goodbye on its channels; on a non-blocking
+        // socket that would block, the library gives up and keeps the whole session's memory.
+        // With the socket shut, every such word fails at once and the memory is freed.
+        if (m_socket >= 0)
+            ::shutdown(m_socket, SHUT_RDWR);
+        for (int tries = 0; tries < 10 && libssh2_session_free(m_session) == LIBSSH2_ERROR_EAGAIN; ++tries) {
+        }
         m_session = nullptr;
     }
     if (m_socket >= 0) {
