@@ -1,7 +1,7 @@
 // Upload speed of our SFTP client against the stock OpenSSH sftp tool and rclone, on loopback and
 // through a relay that adds 25 ms each way. Needs the local publishing server (see bench/README.md).
 //
-//   bench_upload [--rounds N]
+//   bench_upload [--rounds N] [--only WORDS]   (only the rows whose link and upload contain WORDS)
 //
 // Goals: a typical message (5 files, about 2 MB) in at most 0.6x OpenSSH's time over the
 // delayed link; a 100 MB video at no less than 1.0x its throughput on both links; a message
@@ -190,10 +190,14 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     int rounds = 3;
+    QString only;
     for (int i = 1; i + 1 < argc; ++i) {
         if (QByteArray(argv[i]) == "--rounds")
             rounds = std::max(1, std::atoi(argv[i + 1]));
+        if (QByteArray(argv[i]) == "--only")
+            only = QString::fromLocal8Bit(argv[i + 1]);
     }
+    const auto wanted = [&](const QString &row) { return only.isEmpty() || row.contains(only); };
     Server s;
     s.host = qEnvironmentVariable("PARLIVO_SFTP_HOST");
     s.port = qEnvironmentVariableIntValue("PARLIVO_SFTP_PORT");
@@ -244,6 +248,9 @@ int main(int argc, char **argv)
     for (const Link &l : links) {
         for (int which = 0; which < 2; ++which) {
             const QString folder = which == 0 ? message.path() : video.path();
+            const char *what = which == 0 ? "message (5 files, 2 MB)" : "video (100 MB)";
+            if (!wanted(QStringLiteral("%1 %2").arg(QLatin1String(l.name), QLatin1String(what))))
+                continue;
             std::vector<double> a, b, c;
             for (int r = 0; r < rounds; ++r) {
                 a.push_back(ours(s, l.host, l.port, folder));
@@ -252,7 +259,6 @@ int main(int argc, char **argv)
             }
             const double x = median(a), y = median(b), z = median(c);
             ok = ok && x > 0 && y > 0;
-            const char *what = which == 0 ? "message (5 files, 2 MB)" : "video (100 MB)";
             std::printf("%-18s %-24s %9.3f %9.3f %9.3f %7.2f", l.name, what, x, y, z, y > 0 ? x / y : 0.0);
             if (which == 1 && x > 0 && y > 0)
                 std::printf("   %.1f vs %.1f vs %.1f MB/s (%.2fx sftp's)", 100.0 / x, 100.0 / y, z > 0 ? 100.0 / z : 0.0, y / x);
@@ -261,6 +267,8 @@ int main(int argc, char **argv)
         }
     }
     // A crowded web folder must not slow a publication down: the message into 5,000 files.
+    if (!wanted(QStringLiteral("50 ms round trip message, 5,000 vs none")))
+        return ok ? 0 : 1;
     std::vector<double> empty, crowded, emptyLink, crowdedLink;
     for (int r = 0; r < rounds; ++r) {
         g_crowd = 0;

@@ -5,6 +5,7 @@
 // failure nothing of the job is left behind (unless the server refused a removal).
 #include "FuzzSupport.h"
 #include "platform/sftp/SftpUpload.h"
+#include "platform/sftp/SftpWire.h"
 
 #include <QtEndian>
 #include <deque>
@@ -15,21 +16,8 @@ using namespace parlivo::fuzz;
 
 namespace {
 
-void put32(QByteArray &b, quint32 v)
-{
-    char r[4];
-    qToBigEndian(v, r);
-    b.append(r, 4);
-}
-
-QByteArray packet(quint8 type, quint32 id, const QByteArray &body)
-{
-    QByteArray p;
-    put32(p, quint32(body.size() + 5));
-    p.append(char(type));
-    put32(p, id);
-    return p + body;
-}
+using wire::packet;
+using wire::put32;
 
 QByteArray status(quint32 id, quint32 code)
 {
@@ -40,14 +28,7 @@ QByteArray status(quint32 id, quint32 code)
     return packet(101, id, b);
 }
 
-struct Fields
-{
-    const QByteArray &b;
-    qsizetype p = 0;
-    quint32 u32() { quint32 v = p + 4 <= b.size() ? qFromBigEndian<quint32>(b.constData() + p) : 0; p += 4; return v; }
-    quint64 u64() { quint64 v = p + 8 <= b.size() ? qFromBigEndian<quint64>(b.constData() + p) : 0; p += 8; return v; }
-    QByteArray str() { const quint32 n = u32(); QByteArray s = b.mid(p, n); p += n; return s; }
-};
+using Fields = wire::Reader;
 
 // Performs what it is asked for only when it answers honestly: a refusal or a lie changes
 // nothing, so the job's view and the files can be compared at the end.
@@ -62,15 +43,9 @@ public:
 
     QByteArray serve(QByteArray &in)
     {
-        QByteArray out;
-        while (in.size() >= 4) {
-            const quint32 n = qFromBigEndian<quint32>(in.constData());
-            if (in.size() < qsizetype(n) + 4)
-                break;
-            const QByteArray msg = in.mid(4, n);
-            in.remove(0, n + 4);
+        QByteArray out, msg;
+        while (wire::takePacket(in, &msg))
             answer(msg, out);
-        }
         return out;
     }
 

@@ -49,6 +49,13 @@ public:
         m_cutAfter = bytes;
         m_cutsLeft = connections;
     }
+    // Cuts the latest connection once the client has sent `bytes` more on it (and no other).
+    void cutOnceAfterMore(qint64 bytes)
+    {
+        m_cutsLeft = 1;
+        m_cutAfter = m_lastUp + bytes;
+    }
+    int connections() const { return m_connections; }
     void freezeAfter(qint64 bytes) { m_freezeAfter = bytes; }
     void limitRate(qint64 bytesPerSecond) { m_rate = bytesPerSecond; }
 
@@ -69,6 +76,8 @@ private:
                 ::close(server);
                 continue;
             }
+            ++m_connections;
+            m_lastUp = 0;
             m_relays.emplace_back([this, client, server] { relay(client, server); });
         }
     }
@@ -107,6 +116,7 @@ private:
                 if (n <= 0 || ::send(server, buf, size_t(n), MSG_NOSIGNAL) != n)
                     break;
                 up += n;
+                m_lastUp = up;
                 if (m_cutAfter >= 0 && up >= m_cutAfter && m_cutsLeft != 0) {
                     if (m_cutsLeft > 0)
                         --m_cutsLeft;
@@ -127,6 +137,8 @@ private:
     std::atomic<bool> m_stop{false};
     std::atomic<qint64> m_cutAfter{-1}, m_freezeAfter{-1}, m_rate{0};
     std::atomic<int> m_cutsLeft{-1};
+    std::atomic<qint64> m_lastUp{0};
+    std::atomic<int> m_connections{0};
     std::thread m_acceptor;
     std::vector<std::thread> m_relays;
 };

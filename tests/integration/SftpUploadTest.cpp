@@ -327,6 +327,49 @@ TEST_F(SftpUpload, OneCutIsBridgedAndEndlessCutsEndInAPlainFailureWithNothingLef
     }
 }
 
+TEST_F(SftpUpload, ACutBeforeTheFilesAreOpenedIsBridged_ButAChangedHostKeyOnReconnectingIsNot)
+{
+    using namespace std::chrono_literals;
+    const QString p = uniquePrefix("early");
+    writeFile(localPath(p + "m.htm"), pattern(3000, 1));
+    writeFile(localPath(p + "m.mp3"), pattern(300000, 2));
+    const QList<QByteArray> filed = readFile(qEnvironmentVariable("PARLIVO_SFTP_KNOWNHOSTS")).trimmed().split(' ');
+    const QByteArray otherKey = readFile(qEnvironmentVariable("PARLIVO_SFTP_CLIENTKEY") + ".pub").split(' ').value(1);
+    ASSERT_EQ(filed.size(), 3);
+    QTemporaryDir keys;
+    const QString known = keys.filePath("known_hosts");
+    for (bool keyChanges : {false, true}) {
+        SCOPED_TRACE(keyChanges);
+        FaultProxy proxy(server.host, server.port);
+        const QByteArray hostPattern = QStringLiteral("[127.0.0.1]:%1 ").arg(proxy.port()).toLatin1();
+        writeFile(known, hostPattern + filed[1] + ' ' + filed[2] + '\n');
+        SftpQtClient c;
+        server.configure(c);
+        c.setHostKeyFingerprint({});
+        c.setKnownHostsFile(known);
+        c.setHostname("127.0.0.1");
+        c.setPort(proxy.port());
+        c.setTimeouts(5000ms, 1500ms);
+        ASSERT_EQ(connectTo(c).code, 0);
+        // The first thing the upload says, opening its channel, goes down with the line.
+        proxy.cutOnceAfterMore(1);
+        if (keyChanges)
+            writeFile(known, hostPattern + "ssh-ed25519 " + otherKey + '\n');
+        const Outcome o = upload(c, local.path(), Remote, 30000);
+        if (!keyChanges) {
+            EXPECT_EQ(o.code, 0) << o.text.toStdString();
+            EXPECT_EQ(readFile(webPath(p + "m.mp3")), pattern(300000, 2));
+            EXPECT_EQ(readFile(webPath(p + "m.htm")), pattern(3000, 1));
+        } else {
+            EXPECT_EQ(o.code, SftpHostKeyMismatch) << o.text.toStdString();
+            EXPECT_EQ(proxy.connections(), 2) << "a changed key is never tried again";
+        }
+        EXPECT_EQ(remoteNames(server.webroot).filter(p).size(), keyChanges ? 0 : 2);
+        QFile::remove(webPath(p + "m.htm"));
+        QFile::remove(webPath(p + "m.mp3"));
+    }
+}
+
 TEST_F(SftpUpload, CancelStopsWithinTwoSecondsAndCleansUp)
 {
     const QString p = uniquePrefix("cancel");

@@ -1,6 +1,7 @@
 #include "platform/sftp/SftpFolderProbe.h"
 
 #include "platform/sftp/SftpUpload.h"
+#include "platform/sftp/SftpWire.h"
 
 #include <QtEndian>
 
@@ -15,56 +16,10 @@ enum : quint32 { ATTR_SIZE = 0x1, ATTR_UIDGID = 0x2, ATTR_PERMISSIONS = 0x4 };
 enum : quint32 { FX_OK = 0, FX_NO_SUCH_FILE = 2, FX_PERMISSION_DENIED = 3 };
 constexpr quint32 TypeMask = 0170000, TypeDirectory = 0040000;
 
-void put32(QByteArray &b, quint32 v)
-{
-    char raw[4];
-    qToBigEndian(v, raw);
-    b.append(raw, 4);
-}
-
-void putString(QByteArray &b, const QByteArray &s)
-{
-    put32(b, quint32(s.size()));
-    b.append(s);
-}
-
-QByteArray packet(quint8 type, quint32 id, const QByteArray &body)
-{
-    QByteArray p;
-    put32(p, quint32(body.size() + (type == FXP_INIT ? 1 : 5)));
-    p.append(char(type));
-    if (type != FXP_INIT)
-        put32(p, id);
-    p.append(body);
-    return p;
-}
-
-// Fields of one answer; reading past its end sets `bad` instead.
-struct Fields
-{
-    const QByteArray &b;
-    qsizetype pos = 0;
-    bool bad = false;
-    quint32 u32()
-    {
-        if (pos + 4 > b.size()) { bad = true; return 0; }
-        const quint32 v = qFromBigEndian<quint32>(b.constData() + pos);
-        pos += 4;
-        return v;
-    }
-    void skip(qsizetype n)
-    {
-        bad = bad || n > b.size() - pos;
-        pos += bad ? 0 : n;
-    }
-    QByteArray str()
-    {
-        const quint32 n = u32();
-        if (bad || qsizetype(n) > b.size() - pos) { bad = true; return {}; }
-        pos += n;
-        return b.mid(pos - n, n);
-    }
-};
+using wire::packet;
+using wire::put32;
+using wire::putString;
+using Fields = wire::Reader;
 
 } // namespace
 

@@ -337,18 +337,25 @@ void SftpQtClient::connectToServer()
                               Qt::QueuedConnection);
 }
 
-void SftpQtClient::putFolder(const QString &localFolder, const QString &remoteFolder, int recursive)
+bool SftpQtClient::startTransfer()
 {
-    Q_UNUSED(recursive);   // only the folder's own files are sent
     if (!m_busy) {
         emitLater([this] { Q_EMIT Done(SftpNotConnected, QStringLiteral("Not connected to the publishing server.")); });
-        return;
+        return false;
     }
     if (m_transferring) {
         emitLater([this] { Q_EMIT Done(SftpBusy, QStringLiteral("An upload is already running.")); });
-        return;
+        return false;
     }
     m_transferring = true;
+    return true;
+}
+
+void SftpQtClient::putFolder(const QString &localFolder, const QString &remoteFolder, int recursive)
+{
+    Q_UNUSED(recursive);   // only the folder's own files are sent
+    if (!startTransfer())
+        return;
     const int generation = m_cancelGeneration->load();
     SftpWorker *w = m_worker;
     QMetaObject::invokeMethod(m_worker, [w, localFolder, remoteFolder, generation] { w->upload(localFolder, remoteFolder, generation); },
@@ -357,15 +364,8 @@ void SftpQtClient::putFolder(const QString &localFolder, const QString &remoteFo
 
 void SftpQtClient::checkFolder(const QString &remoteFolder)
 {
-    if (!m_busy) {
-        emitLater([this] { Q_EMIT Done(SftpNotConnected, QStringLiteral("Not connected to the publishing server.")); });
+    if (!startTransfer())
         return;
-    }
-    if (m_transferring) {
-        emitLater([this] { Q_EMIT Done(SftpBusy, QStringLiteral("An upload is already running.")); });
-        return;
-    }
-    m_transferring = true;
     const int generation = m_cancelGeneration->load();
     SftpWorker *w = m_worker;
     QMetaObject::invokeMethod(m_worker, [w, remoteFolder, generation] { w->checkFolder(remoteFolder, generation); },

@@ -52,6 +52,8 @@ public:
 
 private:
     void setState(int state, const QString &text);
+    // Refuses (with a Done notification) when not connected or already transferring.
+    bool startTransfer();
     void emitLater(std::function<void()> f);
 
     QString m_host, m_user, m_password, m_hostKey, m_knownHosts, m_identity, m_passphrase;

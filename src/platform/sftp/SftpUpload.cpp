@@ -1,5 +1,7 @@
 #include "platform/sftp/SftpUpload.h"
 
+#include "platform/sftp/SftpWire.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -7,6 +9,8 @@
 #include <QRegularExpression>
 #include <QtEndian>
 #include <algorithm>
+
+#include <openssl/evp.h>
 
 namespace parlivo {
 
@@ -27,58 +31,56 @@ constexpr quint32 FileMode = 0644;
 constexpr quint32 TypeMask = 0170000, TypeRegular = 0100000, TypeDirectory = 0040000;
 constexpr quint32 MaxAnswer = 256 * 1024 + 64;   // no answer we ask for is larger
 
-void put32(QByteArray &b, quint32 v)
-{
-    char raw[4];
-    qToBigEndian(v, raw);
-    b.append(raw, 4);
-}
-void put64(QByteArray &b, quint64 v)
-{
-    char raw[8];
-    qToBigEndian(v, raw);
-    b.append(raw, 8);
-}
-void putString(QByteArray &b, const QByteArray &s)
-{
-    put32(b, quint32(s.size()));
-    b.append(s);
-}
+using wire::put32;
+using wire::put64;
+using wire::putString;
+
 QByteArray remoteName(const QString &path) { return path.toUtf8(); }
 
-// Reads the fields of an answer; a short answer sets `bad` instead of reading past its end.
-struct Reader
-{
-    const QByteArray &b;
-    qsizetype pos = 0;
-    bool bad = false;
-    quint32 u32()
-    {
-        if (pos + 4 > b.size()) { bad = true; return 0; }
-        const quint32 v = qFromBigEndian<quint32>(b.constData() + pos);
-        pos += 4;
-        return v;
-    }
-    quint64 u64()
-    {
-        if (pos + 8 > b.size()) { bad = true; return 0; }
-        const quint64 v = qFromBigEndian<quint64>(b.constData() + pos);
-        pos += 8;
-        return v;
-    }
-    QByteArray str()
-    {
-        const quint32 n = u32();
-        if (bad || pos + qsizetype(n) > b.size()) { bad = true; return {}; }
-        QByteArray s = b.mid(pos, n);
-        pos += n;
-        return s;
-    }
-};
+using Reader = wire::Reader;
+
+} // namespace
 
 // Only this process compares the digests, to tell whether a local file is the one it sent; the
-// hash runs over every byte sent on the upload's one thread, so a fast one keeps large files fast.
-constexpr auto UploadDigest = QCryptographicHash::Blake2b_256;
+// hash runs over every byte sent, so a fast one keeps large files fast: the crypto library's
+// SHA-256 uses the processor's SHA instructions where it has them (about twice BLAKE2b's speed).
+class ContentDigest
+{
+public:
+    ContentDigest() : m_ctx(EVP_MD_CTX_new())
+    {
+        if (m_ctx && EVP_DigestInit_ex(m_ctx, EVP_sha256(), nullptr) != 1) {
+            EVP_MD_CTX_free(m_ctx);
+            m_ctx = nullptr;
+        }
+    }
+    ~ContentDigest() { EVP_MD_CTX_free(m_ctx); }
+    ContentDigest(const ContentDigest &) = delete;
+    ContentDigest &operator=(const ContentDigest &) = delete;
+
+    void add(const char *data, qsizetype n)
+    {
+        if (m_ctx && EVP_DigestUpdate(m_ctx, data, size_t(n)) != 1) {
+            EVP_MD_CTX_free(m_ctx);
+            m_ctx = nullptr;
+        }
+    }
+    // The digest so far (more may be added after); empty if the library failed, which matches nothing.
+    QByteArray result() const
+    {
+        unsigned char md[EVP_MAX_MD_SIZE];
+        unsigned int len = 0;
+        EVP_MD_CTX *copy = m_ctx ? EVP_MD_CTX_new() : nullptr;
+        const bool ok = copy && EVP_MD_CTX_copy_ex(copy, m_ctx) == 1 && EVP_DigestFinal_ex(copy, md, &len) == 1;
+        EVP_MD_CTX_free(copy);
+        return ok ? QByteArray(reinterpret_cast<const char *>(md), qsizetype(len)) : QByteArray();
+    }
+
+private:
+    EVP_MD_CTX *m_ctx = nullptr;
+};
+
+namespace {
 
 const QString QuotaWords = QStringLiteral("your account's storage quota on the server is used up; delete old "
                                          "messages there, or ask your host for more room");
@@ -142,10 +144,18 @@ bool UploadRecord::holds(const QString &remotePath, const QByteArray &digest) co
 QByteArray fileDigest(const QString &path)
 {
     QFile f(path);
-    QCryptographicHash h(UploadDigest);
-    if (!f.open(QIODevice::ReadOnly) || !h.addData(&f))
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return {};
-    return h.result();
+    ContentDigest h;
+    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    for (;;) {
+        const qint64 n = f.read(buffer.data(), buffer.size());
+        if (n < 0)
+            return {};
+        if (n == 0)
+            return h.result();
+        h.add(buffer.constData(), n);
+    }
 }
 
 bool isTemporaryUploadName(const QString &name)
@@ -203,6 +213,33 @@ quint32 SftpUploadJob::send(QByteArray &out, quint8 type, const QByteArray &body
     out.append(body);
     m_pending[id] = Pending{kind, entry, length, offset};
     return id;
+}
+
+bool SftpUploadJob::sendWrite(QByteArray &out, int i)
+{
+    Entry &e = m_entries[i];
+    QByteArray piece;
+    // Reading a local file takes microseconds; the wait only covers a reader not yet scheduled.
+    const ReadAhead::Result got = e.local->next(&piece, std::chrono::seconds(2));
+    if (got == ReadAhead::Result::NotYet)
+        return false;
+    if (got == ReadAhead::Result::Failed) {
+        fail(SftpLocalFileError, QStringLiteral("Could not read %1 on this computer.").arg(e.file.name));
+        return false;
+    }
+    const qint64 n = piece.size();
+    const quint32 id = m_nextId++;
+    put32(out, quint32(1 + 4 + 4 + e.handle.size() + 8 + 4 + n));
+    out.append(char(FXP_WRITE));
+    put32(out, id);
+    putString(out, e.handle);
+    put64(out, quint64(e.sent));
+    putString(out, piece);
+    m_pending[id] = Pending{Req::Write, i, quint32(n), e.sent};
+    e.sent += n;
+    ++e.pendingWrites;
+    ++m_writesInFlight;
+    return true;
 }
 
 void SftpUploadJob::continueOnOpenChannel()
@@ -272,7 +309,8 @@ void SftpUploadJob::produce(QByteArray &out, qsizetype budget)
         // The page is claimed in the same round: the look-up alone cannot stop another upload
         // of the name from taking it a moment later.
         for (int i = 0; i < int(m_entries.size()); ++i) {
-            if (m_entries[i].isPage)
+            // (A claim made or asked for over a lost connection waits for the look-up's answer.)
+            if (m_entries[i].isPage && m_entries[i].claim == Entry::Claim::None)
                 sendOpen(out, i);
         }
         // Temporary files of uploads that died with their connection are cleared on the way,
@@ -297,22 +335,11 @@ void SftpUploadJob::produce(QByteArray &out, qsizetype budget)
             if (e.state != FileState::Writing || (e.isPage && !m_companionsPlaced))
                 continue;
             while (e.sent < e.file.size && m_writesInFlight < MaxWritesInFlight && out.size() < budget) {
-                const qint64 n = std::min<qint64>(WriteChunk, e.file.size - e.sent);
-                QByteArray chunk = e.local->read(n);
-                if (chunk.size() != n) {
-                    fail(SftpLocalFileError, QStringLiteral("Could not read %1 on this computer.").arg(e.file.name));
-                    return;
+                if (!sendWrite(out, i)) {
+                    if (m_phase == Phase::Cleanup)
+                        return;
+                    break;
                 }
-                e.digest->addData(chunk);
-                QByteArray b;
-                b.reserve(n + 64);
-                putString(b, e.handle);
-                put64(b, quint64(e.sent));
-                putString(b, chunk);
-                send(out, FXP_WRITE, b, Req::Write, i, quint32(n), e.sent);
-                e.sent += n;
-                ++e.pendingWrites;
-                ++m_writesInFlight;
             }
             if (e.sent == e.file.size && !e.closeSent) {
                 // The mode is set on the open handle as well: a server's umask may have narrowed it.
@@ -569,6 +596,13 @@ void SftpUploadJob::onAttrs(const Pending &p, quint32 flags, qint64 size, quint3
     }
     if (p.kind == Req::ResumeStat) {
         Entry &e = m_entries[p.entry];
+        if (e.isPage && !e.placed) {
+            // Its claim was asked for and never answered: the page found may be another upload's.
+            e.state = FileState::Failed;
+            fail(SftpNameConflict, QStringLiteral("A different file named %1 is already on the server; nothing was "
+                                                  "replaced.").arg(e.file.name));
+            return;
+        }
         e.resumeFrom = std::min(std::max<qint64>(size, 0), e.confirmed);
         e.state = FileState::Opening;
         e.openSent = false;
@@ -591,6 +625,12 @@ void SftpUploadJob::onAttrs(const Pending &p, quint32 flags, qint64 size, quint3
     if (p.kind != Req::FileStat || m_phase != Phase::Survey)
         return;
     Entry &e = m_entries[p.entry];
+    if (e.claim == Entry::Claim::Held) {
+        // Our own page, made before the connection was lost: written into as it is.
+        e.resumeFrom = 0;
+        e.state = FileState::Opening;
+        return;
+    }
     // Only a file this process sent, byte for byte the one at hand, is already there: a name
     // found taken by anything else belongs to someone else's message.
     const bool regular = (flags & ATTR_PERMISSIONS) ? (perms & TypeMask) == TypeRegular : true;
@@ -634,24 +674,11 @@ void SftpUploadJob::onHandle(const Pending &p, const QByteArray &h)
     }
     if (e.state == FileState::Skip)
         --m_skipped;   // gone between the look-up and the claim: it is sent after all
-    e.local = std::make_unique<QFile>(e.file.localPath);
-    if (!e.local->open(QIODevice::ReadOnly)) {
-        fail(SftpLocalFileError, QStringLiteral("Could not open %1 on this computer.").arg(e.file.name));
-        return;
-    }
-    e.digest = std::make_shared<QCryptographicHash>(UploadDigest);
-    if (e.resumeFrom > 0) {
-        // The digest covers the whole file, the part already there included.
-        for (qint64 left = e.resumeFrom; left > 0;) {
-            const QByteArray part = e.local->read(std::min<qint64>(left, 1 << 20));
-            if (part.isEmpty()) {
-                fail(SftpLocalFileError, QStringLiteral("Could not read %1 on this computer.").arg(e.file.name));
-                return;
-            }
-            e.digest->addData(part);
-            left -= part.size();
-        }
-    }
+    e.digest = std::make_shared<ContentDigest>();
+    // The digest covers the whole file, the part already there included.
+    const std::shared_ptr<ContentDigest> digest = e.digest;
+    e.local = std::make_unique<ReadAhead>(e.file.localPath, std::max<qint64>(e.resumeFrom, 0), e.file.size, WriteChunk,
+                                          [digest](const char *data, qsizetype n) { digest->add(data, n); });
     if (e.resumeFrom >= 0) {
         m_acked += e.resumeFrom - e.acked;
         e.sent = e.acked = e.confirmed = e.resumeFrom;
@@ -676,8 +703,31 @@ void SftpUploadJob::resetConversation()
     }
 }
 
+void SftpUploadJob::restartSurvey()
+{
+    resetConversation();
+    m_phase = Phase::Hello;
+    m_surveySent = false;
+    m_folderAnswer = -1;
+    m_skipped = 0;
+    for (Entry &e : m_entries) {
+        if (e.state == FileState::Failed)
+            continue;
+        if (e.isPage && e.openSent)
+            e.claim = e.placed ? Entry::Claim::Held : Entry::Claim::InDoubt;
+        e.placed = e.claim == Entry::Claim::Held;
+        e.state = FileState::Surveying;
+        e.openSent = false;
+        e.closeSent = false;
+    }
+}
+
 void SftpUploadJob::resumeOnNewChannel()
 {
+    if (!m_surveyDone) {
+        restartSurvey();
+        return;
+    }
     resetConversation();
     m_resuming = true;
     m_resumeSent = false;
@@ -773,8 +823,13 @@ void SftpUploadJob::onStatus(const Pending &p, quint32 code, const QString &mess
         else if (code != FX_NO_SUCH_FILE)
             fail(SftpWriteFailed, QStringLiteral("The server refused to look up %1: %2.")
                                       .arg(e->file.name, statusWords(code, message)));
-        else if (code == FX_NO_SUCH_FILE && e->state == FileState::Surveying)
+        else if (code == FX_NO_SUCH_FILE && e->state == FileState::Surveying) {
             e->state = FileState::Opening;
+            if (e->claim == Entry::Claim::Held) {   // our page is gone: it is claimed afresh
+                e->claim = Entry::Claim::None;
+                e->placed = false;
+            }
+        }
         break;
     case Req::Open:
         if (m_phase == Phase::Cleanup || e->state == FileState::Skip || e->state == FileState::Failed)
@@ -899,6 +954,7 @@ void SftpUploadJob::maybeAdvance()
     case Phase::Survey:
         if (m_surveySent && !fileRequestsPending() && m_folderAnswer == 0) {
             m_phase = Phase::Transfer;
+            m_surveyDone = true;
             for (Entry &e : m_entries) {
                 if (e.state == FileState::Opening || e.state == FileState::Writing)
                     m_total += e.file.size;

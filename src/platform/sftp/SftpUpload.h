@@ -7,10 +7,9 @@
 // for all files at once: one round of look-ups with the page's claim, one round of opens with
 // the data streaming behind them, one round of renames.
 #include "platform/SftpClient.h"
+#include "platform/sftp/ReadAhead.h"
 
 #include <QByteArray>
-#include <QCryptographicHash>
-#include <QFile>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -20,6 +19,8 @@
 #include <vector>
 
 namespace parlivo {
+
+class ContentDigest;
 
 // Error codes reported through the client's notifications (0 = success).
 enum SftpError : int {
@@ -102,10 +103,14 @@ public:
 
     // The file-transfer session of the channel was opened by an earlier job: no greeting.
     void continueOnOpenChannel();
-    // The connection was lost while files were being sent: whether the job can go on over a
-    // new one, and going on over it. Each unfinished file is looked up and continued from what
-    // the server holds of it (no further than what it confirmed), so only the rest is sent.
-    bool canResume() const { return m_phase == Phase::Transfer || m_phase == Phase::Rename; }
+    // The connection was lost: whether the job can go on over a new one, and going on over it.
+    // Each unfinished file is looked up and continued from what the server holds of it (no
+    // further than what it confirmed), so only the rest is sent. Lost before the files were
+    // opened, the job starts again from the look-ups.
+    bool canResume() const
+    {
+        return !m_cleanupOnly && m_phase != Phase::Sweeping && m_phase != Phase::Cleanup && m_phase != Phase::Finished;
+    }
     void resumeOnNewChannel();
     // The job is given up, but over a new connection it removes what it made on the server.
     void cleanUpOnNewChannel();
@@ -153,7 +158,7 @@ private:
         QString remotePath, tempPath;
         FileState state = FileState::Surveying;
         QByteArray handle;
-        std::unique_ptr<QFile> local;
+        std::unique_ptr<ReadAhead> local;   // from the file's first unsent byte
         qint64 sent = 0, acked = 0;
         qint64 confirmed = 0;              // acknowledged without a gap from the start
         std::map<qint64, qint64> ackedAhead;   // acknowledged beyond a gap: offset, length
@@ -166,15 +171,22 @@ private:
         bool openSent = false;
         bool removeSent = false, unplaceSent = false;
         bool closeConfirmed = false;   // answers may come in any order: the close's before the writes'
-        std::shared_ptr<QCryptographicHash> digest;   // of the bytes sent, for the upload record
+        // The page's claim when the connection was lost before the files were opened: made (its
+        // handle came back), or in doubt (asked, never answered), in which case a page found
+        // under the name may be another upload's and is never taken for ours.
+        enum class Claim { None, Held, InDoubt } claim = Claim::None;
+        std::shared_ptr<ContentDigest> digest;   // of the bytes sent, for the upload record
     };
     enum class Req { Version, FolderStat, FileStat, Open, Write, SetStat, Close, Rename, Remove, Unplace,
                      ClaimCheck, ResumeStat, MarkerStat, MarkerOpen, MarkerClose, OpenDir, ReadDir, CloseDir, RemoveStale };
     struct Pending { Req kind; int entry; quint32 length = 0; qint64 offset = 0; };
     void resetConversation();
+    void restartSurvey();
 
     quint32 send(QByteArray &out, quint8 type, const QByteArray &body, Req kind, int entry, quint32 length = 0,
                  qint64 offset = 0);
+    // Frames the next piece of file `i` as a write; false when it is not read yet.
+    bool sendWrite(QByteArray &out, int i);
     void handle(quint8 type, const QByteArray &body);
     static bool answerFits(quint8 type, Req kind);
     void onStatus(const Pending &p, quint32 code, const QString &message);
@@ -206,6 +218,7 @@ private:
     bool m_companionsPlaced = false;
     bool m_takenWhileSending = false;   // a rename found its name taken since the look-up
     QString m_claimRefusal;     // the server's words when it would not create the page
+    bool m_surveyDone = false;   // the look-ups were answered and the transfer began
     bool m_resuming = false, m_resumeSent = false, m_cleanupOnly = false;
     // The sweep for stale temporary files runs beside the upload when the marker says it is
     // due: mark the time, open the folder, read a bounded part of it.

@@ -48,6 +48,13 @@ const char *keyTypeName(int type)
     }
 }
 
+// The line itself failed, rather than the server saying no: worth connecting again.
+bool connectionGone(int libraryCode)
+{
+    return libraryCode == LIBSSH2_ERROR_SOCKET_SEND || libraryCode == LIBSSH2_ERROR_SOCKET_RECV
+           || libraryCode == LIBSSH2_ERROR_SOCKET_DISCONNECT || libraryCode == LIBSSH2_ERROR_SOCKET_TIMEOUT;
+}
+
 // The host-key methods of `wanted` this build of the library can check.
 QByteArray supportedHostKeyMethods(LIBSSH2_SESSION *session, const QByteArray &wanted)
 {
@@ -386,7 +393,12 @@ int SshSession::openChannel(QString *error)
     const auto deadline = Clock::now() + m_stallTimeout;
     const QString stalled = QStringLiteral("The server %1 stopped answering.").arg(m_host);
     while (!(m_channel = libssh2_channel_open_session(m_session))) {
-        if (libssh2_session_last_errno(m_session) != LIBSSH2_ERROR_EAGAIN) {
+        const int why = libssh2_session_last_errno(m_session);
+        if (connectionGone(why)) {
+            *error = QStringLiteral("The connection to the server %1 was lost.").arg(m_host);
+            return SftpConnectionLost;
+        }
+        if (why != LIBSSH2_ERROR_EAGAIN) {
             *error = QStringLiteral("The server %1 refused a file-transfer channel (%2). Servers limit how many "
                                     "sessions one connection and how many connections one account may have: close "
                                     "other programs connected with this account (another upload, a file manager) and "
@@ -401,6 +413,10 @@ int SshSession::openChannel(QString *error)
     while ((rc = libssh2_channel_process_startup(m_channel, "subsystem", 9, "sftp", 4)) == LIBSSH2_ERROR_EAGAIN) {
         if (int w = waitSocket(deadline, error, stalled))
             return w;
+    }
+    if (connectionGone(rc)) {
+        *error = QStringLiteral("The connection to the server %1 was lost.").arg(m_host);
+        return SftpConnectionLost;
     }
     if (rc != 0) {
         *error = QStringLiteral("The server %1 does not offer file transfer: %2.").arg(m_host, libraryError());
@@ -500,7 +516,7 @@ int SshSession::run(SftpUploadJob &job, QString *error)
         }
         bool progressed = false;
         if (outPos >= out.size()) {
-            out.clear();
+            out.resize(0);   // keeps its storage: no fresh megabytes to fault in for every batch
             outPos = 0;
             writeBlocked = false;
             job.produce(out, 4 * 1024 * 1024);
@@ -616,18 +632,23 @@ void SshSession::close()
 {
     m_known.reset();
     if (m_session) {
-        if (m_channel) {
-            libssh2_channel_free(m_channel);
-            m_channel = nullptr;
-            m_sftpStarted = false;
-        }
         const auto deadline = Clock::now() + std::chrono::milliseconds(m_cancelled() ? 200 : 1000);
         QString ignored;
-        while (libssh2_session_disconnect(m_session, "Goodbye") == LIBSSH2_ERROR_EAGAIN && Clock::now() < deadline) {
-            if (waitSocket(deadline, &ignored, {}) == SftpTimedOut)
-                break;
+        if (m_channel) {
+            while (libssh2_channel_free(m_channel) == LIBSSH2_ERROR_EAGAIN && Clock::now() < deadline)
+                waitSocket(deadline, &ignored, {}, false);
+            m_channel = nullptr;   // if not freed yet, the session frees it below
+            m_sftpStarted = false;
         }
-        libssh2_session_free(m_session);
+        while (libssh2_session_disconnect(m_session, "Goodbye") == LIBSSH2_ERROR_EAGAIN && Clock::now() < deadline)
+            waitSocket(deadline, &ignored, {}, false);
+        // Freeing a session may still want to say goodbye on its channels; on a non-blocking
+        // socket that would block, the library gives up and keeps the whole session's memory.
+        // With the socket shut, every such word fails at once and the memory is freed.
+        if (m_socket >= 0)
+            ::shutdown(m_socket, SHUT_RDWR);
+        for (int tries = 0; tries < 10 && libssh2_session_free(m_session) == LIBSSH2_ERROR_EAGAIN; ++tries) {
+        }
         m_session = nullptr;
     }
     if (m_socket >= 0) {
