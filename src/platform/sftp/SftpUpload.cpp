@@ -386,7 +386,7 @@ void SftpUploadJob::produce(QByteArray &out, qsizetype budget)
             // while this one was sending: some servers let two uploads "exclusively" create one
             // file, so the empty page may be that upload's, which writes its words into it once
             // its files hold their names.
-            const bool pageMayBeShared = e.isPage && m_takenWhileSending;
+            const bool pageMayBeShared = e.isPage && m_takenWhileSending && !m_companionsPlaced;
             if (e.placed && !e.unplaceSent && !pageMayBeShared) {
                 e.unplaceSent = true;
                 QByteArray b;
@@ -902,7 +902,9 @@ void SftpUploadJob::onStatus(const Pending &p, quint32 code, const QString &mess
             // A plain rename fails when the name exists, with "failure" or, on some servers,
             // "file already exists": something put it there since the look-up.
             if (code == FX_FAILURE || code == FX_FILE_ALREADY_EXISTS) {
-                m_takenWhileSending = true;
+                // Only when it is what ends the upload: a rename answered during the clean-up of
+                // another failure says nothing of who holds the page.
+                m_takenWhileSending = m_phase != Phase::Cleanup;
                 fail(SftpNameConflict, QStringLiteral("Another file named %1 was put on the server while this one "
                                                       "was being sent; nothing was replaced.")
                                            .arg(e->file.name));
