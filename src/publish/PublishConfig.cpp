@@ -1,6 +1,5 @@
 #include "publish/PublishConfig.h"
 
-#include "platform/SftpClient.h"
 #include "platform/sftp/SshHostKey.h"
 
 #include <QDir>
@@ -250,19 +249,6 @@ QString PublishConfig::problem() const
             return pin.problem;
     }
     return {};
-}
-
-void PublishConfig::applyTo(SftpClient &client, const QString &passphrase) const
-{
-    client.setHostname(host);
-    client.setPort(port);
-    client.setLogin(user);
-    client.setPassword(password);
-    client.setHostKeyFingerprint(hostKey);
-    client.setKnownHostsFile(knownHosts);
-    client.setUseAgent(useAgent);
-    client.setIdentityFile(identity);
-    client.setPassphrase(passphrase);
 }
 
 } // namespace parlivo

@@ -8,8 +8,6 @@
 
 namespace parlivo {
 
-class SftpClient;
-
 struct PublishConfig
 {
     QString host;
@@ -56,9 +54,6 @@ struct PublishConfig
 
     // Empty when usable; otherwise sentences telling the user what to put right and where.
     QString problem() const;
-    // Gives the client the server, account and ways of logging in (the passphrase of the
-    // identity file is asked for separately, so it comes along).
-    void applyTo(SftpClient &client, const QString &passphrase) const;
 };
 
 } // namespace parlivo
