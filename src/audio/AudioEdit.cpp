@@ -2,7 +2,7 @@
 
 #include "audio/Captions.h"
 #include "platform/audio/AudioDecoder.h"
-#include "platform/audio/Mp3Encoder.h"
+#include "platform/audio/Mp3MonoFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -40,34 +40,11 @@ double dbToGain(double db)
     return std::pow(10.0, db / 20.0);
 }
 
-bool encodeMp3(const QString &path, const float *samples, qint64 count, int inputRate, QString *error)
-{
-    Mp3Encoder encoder;
-    if (!encoder.open(path, inputRate, OutputRate, 1, OutputKbps, error))
-        return false;
-    constexpr qint64 Chunk = 8192;
-    std::vector<float> block(Chunk);
-    for (qint64 at = 0; at < count; at += Chunk) {
-        const qint64 n = qMin(Chunk, count - at);
-        // A decoded file may overshoot full scale a little; the encoder would carry it on to
-        // every player, which then clips it harder.
-        for (qint64 i = 0; i < n; ++i)
-            block[size_t(i)] = std::clamp(samples[at + i], -1.0f, 1.0f);
-        if (!encoder.encodeMono(block.data(), int(n))) {
-            encoder.close();
-            if (error)
-                *error = QStringLiteral("the audio file could not be written");
-            return false;
-        }
-    }
-    return encoder.close(error);
-}
-
 // Writes beside the target and renames into place only when complete.
 bool writeMp3(const QString &path, const float *samples, qint64 count, int inputRate, QString *error)
 {
     const QString part = path + QStringLiteral(".part");
-    if (!encodeMp3(part, samples, count, inputRate, error)) {
+    if (!encodeMonoMp3File(part, samples, count, inputRate, OutputRate, OutputKbps, error)) {
         QFile::remove(part);
         return false;
     }
