@@ -11,6 +11,7 @@
 #include <array>
 #include <cmath>
 #include <deque>
+#include <thread>
 
 namespace parlivo {
 
@@ -34,6 +35,21 @@ constexpr double CodecMarginDb = 0.5;
 // no voice at all.
 constexpr double NoVoiceQuietLufs = -35.0;
 constexpr float SampleCeiling = 0.708f;   // -3 dBFS: true peaks of speech stay within 1.5 dB above the sample peaks
+
+// Splits work(from, to) over [0, count) between this thread and a second one; audio shorter than
+// a few seconds stays on this thread, where starting another would cost more than it saves.
+template <typename Work>
+void inTwoHalves(qint64 count, Work &&work)
+{
+    constexpr qint64 ShortestSplit = 1 << 18;   // about 6 s at 44.1 kHz
+    if (count < ShortestSplit) {
+        work(qint64(0), count);
+        return;
+    }
+    std::thread second([&] { work(count / 2, count); });
+    work(qint64(0), count / 2);
+    second.join();
+}
 
 double dbToGain(double db)
 {
@@ -127,24 +143,29 @@ double truePeakDb(const std::vector<float> &samples, float from)
         return t;
     }();
     const qint64 n = qint64(samples.size());
-    float peak = 0;
-    for (qint64 i = 0; i < n; ++i) {
-        const float a = std::fabs(samples[size_t(i)]);
-        peak = std::max(peak, a);
-        if (a < from || i + 1 >= n)
-            continue;
-        // The stretches on both sides of a loud sample.
-        for (qint64 at : {i - 1, i}) {
-            if (at - Half + 1 < 0 || at + Half >= n)
+    float peaks[2] = {0, 0};
+    inTwoHalves(n, [&](qint64 first, qint64 last) {
+        float peak = 0;
+        for (qint64 i = first; i < last; ++i) {
+            const float a = std::fabs(samples[size_t(i)]);
+            peak = std::max(peak, a);
+            if (a < from || i + 1 >= n)
                 continue;
-            for (const auto &phase : taps) {
-                float v = 0;
-                for (int k = 0; k < 2 * Half; ++k)
-                    v += samples[size_t(at - Half + 1 + k)] * phase[size_t(k)];
-                peak = std::max(peak, std::fabs(v));
+            // The stretches on both sides of a loud sample.
+            for (qint64 at : {i - 1, i}) {
+                if (at - Half + 1 < 0 || at + Half >= n)
+                    continue;
+                for (const auto &phase : taps) {
+                    float v = 0;
+                    for (int k = 0; k < 2 * Half; ++k)
+                        v += samples[size_t(at - Half + 1 + k)] * phase[size_t(k)];
+                    peak = std::max(peak, std::fabs(v));
+                }
             }
         }
-    }
+        peaks[first == 0 ? 0 : 1] = peak;
+    });
+    const float peak = std::max(peaks[0], peaks[1]);
     return peak > 0 ? 20.0 * std::log10(double(peak)) : LoudnessFigures::Silent;
 }
 
@@ -297,8 +318,10 @@ AudioEditResult editAudioFile(const QString &input, const QString &output, const
             auto raise = [&](double db) {
                 r.gainDb += db;
                 const float gain = float(dbToGain(db));
-                for (float &s : kept)
-                    s *= gain;
+                inTwoHalves(qint64(kept.size()), [&](qint64 first, qint64 last) {
+                    for (qint64 i = first; i < last; ++i)
+                        kept[size_t(i)] *= gain;
+                });
                 return limitPeaks(kept, SampleCeiling, rate);
             };
             bool limited = raise(TargetLoudnessLufs - before.integratedLufs);
