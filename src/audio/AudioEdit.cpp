@@ -177,13 +177,15 @@ SoundSpan findSound(const std::vector<float> &mono, int sampleRate)
     if (windows < SoundWindows)
         return span;
     std::vector<double> levels(static_cast<size_t>(windows));
-    for (qint64 w = 0; w < windows; ++w) {
-        double energy = 0;
-        const float *s = mono.data() + w * win;
-        for (qint64 i = 0; i < win; ++i)
-            energy += double(s[i]) * s[i];
-        levels[size_t(w)] = 10.0 * std::log10(energy / double(win) + 1e-12);
-    }
+    inTwoHalves(windows * win, [&](qint64 first, qint64 last) {
+        for (qint64 w = (first + win - 1) / win; w < windows && w * win < last; ++w) {
+            double energy = 0;
+            const float *s = mono.data() + w * win;
+            for (qint64 i = 0; i < win; ++i)
+                energy += double(s[i]) * s[i];
+            levels[size_t(w)] = 10.0 * std::log10(energy / double(win) + 1e-12);
+        }
+    });
     // The noise floor: the level the quietest tenth of the recording stays under.
     std::vector<double> sorted = levels;
     auto tenth = sorted.begin() + qsizetype(sorted.size() / 10);
