@@ -42,7 +42,7 @@ LoudnessFigures Ebur128LoudnessMeter::measure(const float *samples, qint64 count
     // judged together, as the library allows. The halves meet on the blocks' 100 ms grid; the
     // three blocks that would span the meeting are left out, which moves the loudness of a
     // minute of speech by less than 0.01 LU.
-    const qint64 hop = sampleRate / 10;
+    const qint64 hop = qMax(1, sampleRate / 10);
     const qint64 half = count >= ShortestSplitSeconds * sampleRate ? count / 2 / hop * hop : count;
     ebur128_state *second = nullptr;
     std::thread worker;
