@@ -29,22 +29,31 @@ struct EncodedPart
     bool ok = false;
 };
 
-// One encoder over samples, all its frames in memory. The first part reserves its first frame
-// for the info frame; the second part keeps every frame to itself (no bit reservoir), since
-// its first kept frame must not draw on frames that are dropped.
-EncodedPart encodePart(const float *samples, qint64 count, int inputRate, int outputRate, int kbps, bool first)
+// An encoder for one part. The first part reserves its first frame for the info frame; the
+// second keeps every frame to itself (no bit reservoir), since its first kept frame must not
+// draw on frames that are dropped.
+lame_global_flags *openPart(int inputRate, int outputRate, int kbps, bool first)
 {
-    EncodedPart part;
     lame_global_flags *lame = lame_init();
     if (!lame)
-        return part;
+        return nullptr;
     configureLame(lame, inputRate, outputRate, 1, kbps, first);
     if (!first)
         lame_set_disable_reservoir(lame, 1);
     if (lame_init_params(lame) < 0) {
         lame_close(lame);
-        return part;
+        return nullptr;
     }
+    return lame;
+}
+
+// Encodes samples with the part's encoder, all its frames in memory, and closes the encoder.
+EncodedPart encodePart(lame_global_flags *lame, const float *samples, qint64 count, int inputRate, int kbps,
+                       bool first)
+{
+    EncodedPart part;
+    if (!lame)
+        return part;
     part.frames.reserve(qsizetype(count * kbps * 125 / inputRate + 8 * 1024));
     // Worst case given by the encoder's documentation: 1.25 x samples + 7200 bytes.
     std::vector<unsigned char> out(size_t(Chunk * 5 / 4 + 7200));
@@ -152,12 +161,16 @@ bool encodeMonoMp3File(const QString &path, const float *samples, qint64 count, 
         return encodeInOnePiece(path, samples, count, inputRate, outputRate, bitrateKbps, error);
 
     const qint64 secondFrom = (join - OverlapFrames) * FrameSamples;
+    // Both are set up here, one after the other: setting up fills tables the library shares
+    // between its encoders, which must not change while the other one reads them.
+    lame_global_flags *firstEncoder = openPart(inputRate, outputRate, bitrateKbps, true);
+    lame_global_flags *secondEncoder = openPart(inputRate, outputRate, bitrateKbps, false);
     EncodedPart second;
     std::thread worker([&] {
-        second = encodePart(samples + secondFrom, count - secondFrom, inputRate, outputRate, bitrateKbps, false);
+        second = encodePart(secondEncoder, samples + secondFrom, count - secondFrom, inputRate, bitrateKbps, false);
     });
-    const EncodedPart first = encodePart(samples, qMin(count, (join + OverlapFrames) * FrameSamples), inputRate,
-                                         outputRate, bitrateKbps, true);
+    const EncodedPart first = encodePart(firstEncoder, samples, qMin(count, (join + OverlapFrames) * FrameSamples),
+                                         inputRate, bitrateKbps, true);
     worker.join();
     const QByteArray joined = first.ok && second.ok ? joinParts(first, second, join, count) : QByteArray();
     if (joined.isEmpty())   // not expected; one encoder is slower but always right
