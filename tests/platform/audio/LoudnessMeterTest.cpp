@@ -22,6 +22,15 @@ TEST(LoudnessMeter, ALongRecordingCountsBothHalves)
     ASSERT_TRUE(f.ok);
     EXPECT_NEAR(f.integratedLufs, -25.6, 0.05);
     EXPECT_NEAR(f.truePeakDbtp, -20.0, 0.1);
+
+    // A short sound in silence measures the same where the halves meet as anywhere else.
+    auto burstAt = [&](double seconds) {
+        std::vector<float> b(size_t(20 * Rate), 0.0f);
+        for (qint64 i = qint64((seconds - 0.15) * Rate); i < qint64((seconds + 0.15) * Rate); ++i)
+            b[size_t(i)] = float(0.5 * std::sin(2 * M_PI * 997 * double(i) / Rate));
+        return makeLoudnessMeter()->measure(b.data(), qint64(b.size()), Rate, false).integratedLufs;
+    };
+    EXPECT_NEAR(burstAt(10.0), burstAt(5.0), 0.01);
 }
 
 } // namespace
