@@ -48,7 +48,7 @@ LoudnessFigures Ebur128LoudnessMeter::measure(const float *samples, qint64 count
     std::thread worker;
     if (half < count) {
         const qint64 from = half - 3 * hop;
-        worker = std::thread([&] { second = measured(samples + from, count - from, sampleRate, mode); });
+        worker = std::thread([&, from] { second = measured(samples + from, count - from, sampleRate, mode); });
     }
     ebur128_state *first = measured(samples, half, sampleRate, mode);
     if (worker.joinable())
