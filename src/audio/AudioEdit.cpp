@@ -146,6 +146,7 @@ double truePeakDb(const std::vector<float> &samples, float from)
     float peaks[2] = {0, 0};
     inTwoHalves(n, [&](qint64 first, qint64 last) {
         float peak = 0;
+        qint64 done = first - 2;   // the last stretch looked at: loud samples come in runs that share them
         for (qint64 i = first; i < last; ++i) {
             const float a = std::fabs(samples[size_t(i)]);
             peak = std::max(peak, a);
@@ -153,8 +154,9 @@ double truePeakDb(const std::vector<float> &samples, float from)
                 continue;
             // The stretches on both sides of a loud sample.
             for (qint64 at : {i - 1, i}) {
-                if (at - Half + 1 < 0 || at + Half >= n)
+                if (at <= done || at - Half + 1 < 0 || at + Half >= n)
                     continue;
+                done = at;
                 for (const auto &phase : taps) {
                     float v = 0;
                     for (int k = 0; k < 2 * Half; ++k)
