@@ -92,15 +92,7 @@ void ConnectionCheck::start(SftpClient *client, const PublishConfig &config)
     });
     m_connections << connect(client, &SftpClient::Connected, this, &ConnectionCheck::onConnected);
     m_connections << connect(client, &SftpClient::Done, this, &ConnectionCheck::onDone);
-    client->setHostname(config.host);
-    client->setPort(config.port);
-    client->setLogin(config.user);
-    client->setPassword(config.password);
-    client->setHostKeyFingerprint(config.hostKey);
-    client->setKnownHostsFile(config.knownHosts);
-    client->setUseAgent(config.useAgent);
-    client->setIdentityFile(config.identity);
-    client->setPassphrase(m_passphrase);
+    config.applyTo(*client, m_passphrase);
     client->connectToServer();
 }
 
@@ -222,6 +214,12 @@ void ConnectionCheck::end(bool ok)
 {
     if (!m_running)
         return;
+    stop();
+    Q_EMIT finished(ok);
+}
+
+void ConnectionCheck::stop()
+{
     m_running = false;
     m_waitingForPassphrase = false;
     for (const auto &c : m_connections)
@@ -229,7 +227,6 @@ void ConnectionCheck::end(bool ok)
     m_connections.clear();
     if (m_client && m_client->isBusy())
         m_client->disconnectFromServer();
-    Q_EMIT finished(ok);
 }
 
 void ConnectionCheck::cancel()
@@ -238,15 +235,8 @@ void ConnectionCheck::cancel()
         m_reply.clear();
         r->abort();
     }
-    if (!m_running)
-        return;
-    m_running = false;
-    m_waitingForPassphrase = false;
-    for (const auto &c : m_connections)
-        disconnect(c);
-    m_connections.clear();
-    if (m_client && m_client->isBusy())
-        m_client->disconnectFromServer();
+    if (m_running)
+        stop();
 }
 
 } // namespace parlivo

@@ -53,6 +53,7 @@ private:
     void onDone(int code, const QString &text);
     void checkPage();
     void end(bool ok);
+    void stop();   // lets go of the client and its signals
 
     SftpClient *m_client = nullptr;
     PublishConfig m_config;

@@ -15,12 +15,50 @@
 
 #include <vector>
 
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
 namespace parlivo {
 
 namespace {
 
-// Copies source over target. A copy that cannot be completed leaves no target behind.
-bool copyOver(const QString &source, const QString &target, QString *why)
+// Copies what is left of `in` into `out` with the kernel: a clone of the blocks where the file
+// system shares them (btrfs, XFS), an in-kernel copy otherwise. False when neither is offered
+// here (other file systems, older kernels), before anything was written.
+bool kernelCopy(int in, int out, QString *why)
+{
+    if (::ioctl(out, FICLONE, in) == 0)
+        return true;
+    bool copiedSome = false;
+    for (;;) {
+        const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, 64 << 20, 0);
+        if (n == 0)
+            return true;
+        if (n > 0) {
+            copiedSome = true;
+            continue;
+        }
+        if (errno == EINTR)
+            continue;
+        if (!copiedSome && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP))
+            return false;
+        *why = QString::fromLocal8Bit(::strerror(errno));
+        return false;
+    }
+}
+
+// Puts the person's video into the outgoing folder, as cheaply as the file systems allow: a
+// video can be gigabytes, and this copy is only read once, by the step that writes the copy
+// without metadata and renames it over this one. That step and everything after it replace the
+// file by rename and never write into it, so a hard link to the person's own file is as safe as
+// a copy; across file systems the kernel copies (see kernelCopy), and a plain read and write is
+// the last resort. A copy that cannot be completed leaves no target behind.
+bool stageVideo(const QString &source, const QString &target, QString *why)
 {
     if (source.isEmpty()) {
         *why = QStringLiteral("no file was given");
@@ -36,35 +74,37 @@ bool copyOver(const QString &source, const QString &target, QString *why)
         return false;
     }
     QFile::remove(target);
+    const QByteArray sourceName = QFile::encodeName(QFileInfo(source).absoluteFilePath());
+    const QByteArray targetName = QFile::encodeName(target);
+    if (::link(sourceName.constData(), targetName.constData()) == 0)
+        return true;
     QFile out(target);
     if (!out.open(QIODevice::WriteOnly)) {
         *why = out.errorString();
         return false;
     }
-    QByteArray buffer(1 << 20, Qt::Uninitialized);
-    for (;;) {
-        const qint64 n = in.read(buffer.data(), buffer.size());
-        if (n < 0) {
-            *why = in.errorString();
-            out.close();
-            QFile::remove(target);
-            return false;
-        }
-        if (n == 0)
-            break;
-        if (out.write(buffer.constData(), n) != n) {
-            *why = out.errorString();
-            out.close();
-            QFile::remove(target);
-            return false;
-        }
-    }
-    if (!out.flush()) {
-        *why = out.errorString();
+    const auto failed = [&](const QString &reason) {
+        *why = reason;
         out.close();
         QFile::remove(target);
         return false;
+    };
+    if (kernelCopy(in.handle(), out.handle(), why))
+        return true;
+    if (!why->isEmpty())
+        return failed(*why);
+    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    for (;;) {
+        const qint64 n = in.read(buffer.data(), buffer.size());
+        if (n < 0)
+            return failed(in.errorString());
+        if (n == 0)
+            break;
+        if (out.write(buffer.constData(), n) != n)
+            return failed(out.errorString());
     }
+    if (!out.flush())
+        return failed(out.errorString());
     out.close();
     return true;
 }
@@ -177,7 +217,7 @@ PreparedMessage prepareMessage(const MessageInputs &in, const PrepareOptions &o)
             return fail(QStringLiteral("The video"), in.my_video,
                         QStringLiteral("its format \"%1\" is not one that can be published").arg(in.what_format));
         const QString copy = folder + o.baseName + variant.videoExtension;
-        if (!copyOver(in.my_video, copy, &why))
+        if (!stageVideo(in.my_video, copy, &why))
             return fail(QStringLiteral("The video"), in.my_video, why);
         r.written << copy;
         values.hasVideo = true;

@@ -1,5 +1,6 @@
 #include "publish/PublishConfig.h"
 
+#include "platform/SftpClient.h"
 #include "platform/sftp/SshHostKey.h"
 
 #include <QDir>
@@ -249,6 +250,19 @@ QString PublishConfig::problem() const
             return pin.problem;
     }
     return {};
+}
+
+void PublishConfig::applyTo(SftpClient &client, const QString &passphrase) const
+{
+    client.setHostname(host);
+    client.setPort(port);
+    client.setLogin(user);
+    client.setPassword(password);
+    client.setHostKeyFingerprint(hostKey);
+    client.setKnownHostsFile(knownHosts);
+    client.setUseAgent(useAgent);
+    client.setIdentityFile(identity);
+    client.setPassphrase(passphrase);
 }
 
 } // namespace parlivo

@@ -8,6 +8,8 @@
 
 namespace parlivo {
 
+class SftpClient;
+
 struct PublishConfig
 {
     QString host;
@@ -54,6 +56,9 @@ struct PublishConfig
 
     // Empty when usable; otherwise sentences telling the user what to put right and where.
     QString problem() const;
+    // Gives the client the server, account and ways of logging in (the passphrase of the
+    // identity file is asked for separately, so it comes along).
+    void applyTo(SftpClient &client, const QString &passphrase) const;
 };
 
 } // namespace parlivo

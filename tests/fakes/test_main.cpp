@@ -3,6 +3,10 @@
 #include <QFileInfo>
 #include <gmock/gmock.h>
 
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
 int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -16,6 +20,16 @@ int main(int argc, char **argv)
         else
             qputenv("QT_QPA_PLATFORM", "offscreen");
     }
+    // ctest may run a part of an executable's suites as an entry of its own, so that the words
+    // of a failure there are not buried under the rest's output; a filter given by hand wins.
+    std::vector<char *> args(argv, argv + argc);
+    QByteArray selection = "--gtest_filter=" + qgetenv("PARLIVO_TEST_SELECTION");
+    const bool filtered = std::any_of(args.begin(), args.end(), [](const char *a) { return !std::strncmp(a, "--gtest_filter", 14); });
+    if (!qEnvironmentVariableIsEmpty("PARLIVO_TEST_SELECTION") && qEnvironmentVariableIsEmpty("GTEST_FILTER") && !filtered)
+        args.push_back(selection.data());
+    args.push_back(nullptr);
+    argc = int(args.size()) - 1;
+    argv = args.data();
     QApplication app(argc, argv);
     testing::InitGoogleMock(&argc, argv);
     return RUN_ALL_TESTS();

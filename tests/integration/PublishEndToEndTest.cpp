@@ -611,6 +611,7 @@ TEST_F(PublishEndToEnd, PublishedFilesCarryNothingTheSenderDidNotSee)
     EXPECT_FALSE(samplesOf(mp3).isEmpty());
     EXPECT_EQ(samplesOf(mine + "/served.wav"), samplesOf(wav));
     EXPECT_EQ(probe(mine + "/served.mov", "stream=codec_name"), probe(clip, "stream=codec_name"));
+    EXPECT_FALSE(tellsNothing(clip).isEmpty());   // the person's own file keeps what it had
 
     QByteArray page;
     ASSERT_EQ(httpGet(base + ".htm", &page), 200);
@@ -640,8 +641,11 @@ TEST_F(PublishEndToEnd, EveryVideoFormatGoesOutAsAnMp4ThatABrowserPlays)
         SCOPED_TRACE(ext);
         const QString clip = mine + "/clip." + ext;
         ASSERT_EQ(makeClip(clip, typicalCodecs(ext), 320, 240, 2.0), QString());
+        const QByteArray chosen = fileBytes(clip);
         const QString address = publishVideo(clip, {}, &said);
         EXPECT_FALSE(said.contains("could not be converted")) << said.toStdString();
+        // Staged by a link where it can be: the person's file is never written through it.
+        EXPECT_TRUE(fileBytes(clip) == chosen);
         const QString base = address.chopped(4);
         EXPECT_EQ(httpGet(base + ".jpg"), 200);
         // The original goes out too, its streams as they were in a file of their own.

@@ -425,6 +425,13 @@ int SshSession::openChannel(QString *error)
     return SftpOk;
 }
 
+// The end of input alone can hide behind error output still queued (the library then says "not
+// at the end"); the exit status the server sends when its program ends cannot.
+bool SshSession::serverProgramEnded()
+{
+    return m_channel && (libssh2_channel_eof(m_channel) || libssh2_channel_get_exit_status(m_channel) != 0);
+}
+
 QString SshSession::channelErrorText()
 {
     if (!m_channel)
@@ -539,7 +546,7 @@ int SshSession::run(SftpUploadJob &job, QString *error)
                 // as an end of input, and named as such below.
                 lost = SftpConnectionLost;
                 const bool ended = n == LIBSSH2_ERROR_CHANNEL_CLOSED || n == LIBSSH2_ERROR_CHANNEL_EOF_SENT
-                                   || libssh2_channel_eof(m_channel);
+                                   || serverProgramEnded();
                 lostText = ended ? QStringLiteral("the server closed the connection") : libraryError();
                 break;
             }
@@ -555,7 +562,7 @@ int SshSession::run(SftpUploadJob &job, QString *error)
                 }
                 if (n == LIBSSH2_ERROR_EAGAIN)
                     break;
-                if (n == 0 && !libssh2_channel_eof(m_channel))
+                if (n == 0 && !serverProgramEnded())
                     break;
                 lost = SftpConnectionLost;
                 lostText = n == 0 ? QStringLiteral("the server closed the connection") : libraryError();
@@ -598,7 +605,8 @@ int SshSession::run(SftpUploadJob &job, QString *error)
             *error = file.isEmpty()
                          ? QStringLiteral("The connection to the server %1 was lost.").arg(m_host)
                          : QStringLiteral("The connection to the server was lost while sending %1.").arg(file);
-            if (!job.sessionStarted() && lostText.startsWith(QLatin1String("the server closed"))) {
+            if (!job.sessionStarted()
+                && (lostText.startsWith(QLatin1String("the server closed")) || serverProgramEnded())) {
                 // Hung up before the first answer: a refusal, not a lost line. Servers that limit
                 // how many connections one account may have do this, some with a word why.
                 const QString said = channelErrorText();

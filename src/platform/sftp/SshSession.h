@@ -80,6 +80,7 @@ private:
     QStringList offeredHostKeyTypes(const SshSettings &s, Clock::time_point deadline);
     void closeChannel(Clock::time_point deadline);
     // What the server wrote to the channel's error stream, if anything (read without waiting).
+    bool serverProgramEnded();
     QString channelErrorText();
     QString libraryError() const;
 
