@@ -19,8 +19,20 @@ struct StreamFormat
     int sampleRate = 0;
     int channels = 0;
     qint64 frames = 0;   // as the file claims; 0 when unknown
-    bool seekable = false;
+    bool exactSeek = false;   // a seek lands on the very sample one read would reach
 };
+
+// MP3 (the decoder decodes the frames before the sample it seeks to) and uncompressed samples;
+// the other lossy formats' seeks are left untrusted.
+bool seeksExactly(const SF_INFO &info)
+{
+    if (!info.seekable)
+        return false;
+    if ((info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG)
+        return true;
+    const int sub = info.format & SF_FORMAT_SUBMASK;
+    return sub >= SF_FORMAT_PCM_S8 && sub <= SF_FORMAT_DOUBLE;
+}
 
 // Opens the file and hands its samples, interleaved floats in -1..1 (a lossy format may overshoot
 // a little), to take() chunk by chunk; take() returns "" to go on, or why to stop. The library's own float output is read because asking it
@@ -46,7 +58,7 @@ QString readFloats(const QString &path, const std::atomic<bool> *cancel,
         return QStringLiteral("not an audio file");
     }
     StreamFormat format{sfinfo.samplerate, sfinfo.channels, qint64(std::max<sf_count_t>(0, sfinfo.frames)),
-                        sfinfo.seekable != 0};
+                        seeksExactly(sfinfo)};
     const qint64 wanted = begin(format);
     if (from > 0 && sf_seek(sf, from, SEEK_SET) != from) {
         sf_close(sf);
@@ -162,7 +174,7 @@ DecodedMono decodeAudioFileMono(const QString &path, qint64 longestMs, const std
     std::thread worker;
     qint64 middle = 0;
     auto split = [&](const StreamFormat &f) {
-        if (!f.seekable || f.frames < ShortestSplitSeconds * f.sampleRate || f.frames > longestMs * f.sampleRate / 1000)
+        if (!f.exactSeek || f.frames < ShortestSplitSeconds * f.sampleRate || f.frames > longestMs * f.sampleRate / 1000)
             return qint64(-1);
         middle = f.frames / 2;
         worker = std::thread([&] {
