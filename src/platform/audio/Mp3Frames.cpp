@@ -102,7 +102,7 @@ bool rewriteMp3InfoFrame(QByteArray &infoFrame, const QByteArray &audio, const s
         return false;
     const qint64 frames = qint64(frameOffsets.size()) - 1;
     const qint64 bytes = qint64(infoFrame.size()) + audio.size();
-    if (frames <= 0 || frameOffsets.back() != audio.size() || bytes > 0x7FFFFFFF || encoderDelay < 0
+    if (frames <= 0 || audio.isEmpty() || frameOffsets.back() != audio.size() || bytes > 0x7FFFFFFF || encoderDelay < 0
         || encoderDelay > 0xFFF || padding < 0 || padding > 0xFFF)
         return false;
 
