@@ -174,7 +174,8 @@ DecodedMono decodeAudioFileMono(const QString &path, qint64 longestMs, const std
     std::thread worker;
     qint64 middle = 0;
     auto split = [&](const StreamFormat &f) {
-        if (!f.exactSeek || f.frames < ShortestSplitSeconds * f.sampleRate || f.frames > longestMs * f.sampleRate / 1000)
+        if (!f.exactSeek || f.frames < ShortestSplitSeconds * f.sampleRate
+            || f.frames > longestMs * f.sampleRate / 1000)
             return qint64(-1);
         middle = f.frames / 2;
         worker = std::thread([&] {
@@ -190,7 +191,8 @@ DecodedMono decodeAudioFileMono(const QString &path, qint64 longestMs, const std
     if (out.ok() && middle > 0) {
         if (tailError.isEmpty() && qint64(out.samples.size()) == middle) {
             out.samples.insert(out.samples.end(), tail.begin(), tail.end());
-        } else if (tailError == QStringLiteral("cancelled") || tailError.startsWith(QStringLiteral("the audio is too long"))) {
+        } else if (tailError == QStringLiteral("cancelled")
+                   || tailError.startsWith(QStringLiteral("the audio is too long"))) {
             out.error = tailError;
         } else {
             // The file is not as long as it claims, or would not seek: read it in one piece.

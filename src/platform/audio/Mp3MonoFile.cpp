@@ -177,7 +177,8 @@ bool encodeMonoMp3File(const QString &path, const float *samples, qint64 count, 
         return encodeInOnePiece(path, samples, count, inputRate, outputRate, bitrateKbps, error);
 
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(joined) != joined.size() || !file.flush()) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(joined) != joined.size()
+        || !file.flush()) {
         if (error)
             *error = QStringLiteral("could not write to %1: %2").arg(path, file.errorString());
         return false;

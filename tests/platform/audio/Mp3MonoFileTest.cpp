@@ -37,7 +37,8 @@ std::vector<float> speechLike(double seconds)
         phase += 2 * M_PI * (120 + 40 * std::sin(2 * M_PI * 1.3 * t)) / Rate;
         double v = 0.01 * (double(state >> 8) / double(1u << 23) - 1.0);
         if (inSyllable < 0.17)
-            v += 0.3 * std::sin(M_PI * inSyllable / 0.17) * (std::sin(phase) + 0.5 * std::sin(3 * phase) + 0.3 * std::sin(5 * phase));
+            v += 0.3 * std::sin(M_PI * inSyllable / 0.17)
+                 * (std::sin(phase) + 0.5 * std::sin(3 * phase) + 0.3 * std::sin(5 * phase));
         s[i] = float(v);
     }
     return s;
@@ -159,8 +160,9 @@ TEST(Mp3MonoFile, TwoHalvesJoinedDecodeToTheExactLengthAndSoundLikeOneEncoding)
     if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty())
         GTEST_SKIP() << "ffmpeg missing";
     QProcess ffmpeg;
-    ffmpeg.start(QStringLiteral("ffmpeg"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), joinedPath,
-                                            QStringLiteral("-f"), QStringLiteral("s16le"), QStringLiteral("-")});
+    ffmpeg.start(QStringLiteral("ffmpeg"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"),
+                                            joinedPath, QStringLiteral("-f"), QStringLiteral("s16le"),
+                                            QStringLiteral("-")});
     ASSERT_TRUE(ffmpeg.waitForFinished(30000));
     EXPECT_EQ(ffmpeg.readAllStandardOutput().size(), n * 2);
 }
