@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 using namespace parlivo;
@@ -47,6 +48,17 @@ double median(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
     return v.empty() ? 0 : v[v.size() / 2];
+}
+
+double fastest(const std::vector<double> &v)
+{
+    return v.empty() ? 0 : *std::min_element(v.begin(), v.end());
+}
+
+double loadAverage()
+{
+    double load = 0;
+    return getloadavg(&load, 1) == 1 ? load : -1;
 }
 
 // 2 s of room noise, 121 s of syllables at a quiet microphone's level, 2 s of noise.
@@ -117,13 +129,17 @@ int main(int argc, char **argv)
         return 1;
     }
     std::printf("125 s recording: trimmed %.2f s, level %+.1f dB\n", last.trimmedSeconds(), last.gainDb);
-    std::printf("median of %d    wall      CPU\n", runs);
-    std::printf("ours          %.3f s  %.3f s\n", median(ours), median(oursCpu));
+    // The fastest run is the one the other work on the machine disturbed least.
+    std::printf("%d runs, load average %.1f   wall median  wall fastest  CPU median\n", runs, loadAverage());
+    std::printf("ours                           %.3f s      %.3f s       %.3f s\n", median(ours), fastest(ours),
+                median(oursCpu));
     if (theirs.empty()) {
         std::printf("ffmpeg: not run (not on the PATH?)\n");
     } else {
-        std::printf("ffmpeg        %.3f s  %.3f s\n", median(theirs), median(theirsCpu));
-        std::printf("ours/ffmpeg   %.2f     %.2f\n", median(ours) / median(theirs), median(oursCpu) / median(theirsCpu));
+        std::printf("ffmpeg                         %.3f s      %.3f s       %.3f s\n", median(theirs), fastest(theirs),
+                    median(theirsCpu));
+        std::printf("ours/ffmpeg                    %.2f         %.2f          %.2f\n", median(ours) / median(theirs),
+                    fastest(ours) / fastest(theirs), median(oursCpu) / median(theirsCpu));
     }
     return 0;
 }

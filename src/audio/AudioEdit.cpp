@@ -2,7 +2,7 @@
 
 #include "audio/Captions.h"
 #include "platform/audio/AudioDecoder.h"
-#include "platform/audio/Mp3Encoder.h"
+#include "platform/audio/Mp3MonoFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -11,6 +11,7 @@
 #include <array>
 #include <cmath>
 #include <deque>
+#include <thread>
 
 namespace parlivo {
 
@@ -35,39 +36,31 @@ constexpr double CodecMarginDb = 0.5;
 constexpr double NoVoiceQuietLufs = -35.0;
 constexpr float SampleCeiling = 0.708f;   // -3 dBFS: true peaks of speech stay within 1.5 dB above the sample peaks
 
+// Splits work(from, to) over [0, count) between this thread and a second one; audio shorter than
+// a few seconds stays on this thread, where starting another would cost more than it saves.
+template <typename Work>
+void inTwoHalves(qint64 count, Work &&work)
+{
+    constexpr qint64 ShortestSplit = 1 << 18;   // about 6 s at 44.1 kHz
+    if (count < ShortestSplit) {
+        work(qint64(0), count);
+        return;
+    }
+    std::thread second([&] { work(count / 2, count); });
+    work(qint64(0), count / 2);
+    second.join();
+}
+
 double dbToGain(double db)
 {
     return std::pow(10.0, db / 20.0);
-}
-
-bool encodeMp3(const QString &path, const float *samples, qint64 count, int inputRate, QString *error)
-{
-    Mp3Encoder encoder;
-    if (!encoder.open(path, inputRate, OutputRate, 1, OutputKbps, error))
-        return false;
-    constexpr qint64 Chunk = 8192;
-    std::vector<float> block(Chunk);
-    for (qint64 at = 0; at < count; at += Chunk) {
-        const qint64 n = qMin(Chunk, count - at);
-        // A decoded file may overshoot full scale a little; the encoder would carry it on to
-        // every player, which then clips it harder.
-        for (qint64 i = 0; i < n; ++i)
-            block[size_t(i)] = std::clamp(samples[at + i], -1.0f, 1.0f);
-        if (!encoder.encodeMono(block.data(), int(n))) {
-            encoder.close();
-            if (error)
-                *error = QStringLiteral("the audio file could not be written");
-            return false;
-        }
-    }
-    return encoder.close(error);
 }
 
 // Writes beside the target and renames into place only when complete.
 bool writeMp3(const QString &path, const float *samples, qint64 count, int inputRate, QString *error)
 {
     const QString part = path + QStringLiteral(".part");
-    if (!encodeMp3(part, samples, count, inputRate, error)) {
+    if (!encodeMonoMp3File(part, samples, count, inputRate, OutputRate, OutputKbps, error)) {
         QFile::remove(part);
         return false;
     }
@@ -150,24 +143,31 @@ double truePeakDb(const std::vector<float> &samples, float from)
         return t;
     }();
     const qint64 n = qint64(samples.size());
-    float peak = 0;
-    for (qint64 i = 0; i < n; ++i) {
-        const float a = std::fabs(samples[size_t(i)]);
-        peak = std::max(peak, a);
-        if (a < from || i + 1 >= n)
-            continue;
-        // The stretches on both sides of a loud sample.
-        for (qint64 at : {i - 1, i}) {
-            if (at - Half + 1 < 0 || at + Half >= n)
+    float peaks[2] = {0, 0};
+    inTwoHalves(n, [&](qint64 first, qint64 last) {
+        float peak = 0;
+        qint64 done = first - 2;   // the last stretch looked at: loud samples come in runs that share them
+        for (qint64 i = first; i < last; ++i) {
+            const float a = std::fabs(samples[size_t(i)]);
+            peak = std::max(peak, a);
+            if (a < from || i + 1 >= n)
                 continue;
-            for (const auto &phase : taps) {
-                float v = 0;
-                for (int k = 0; k < 2 * Half; ++k)
-                    v += samples[size_t(at - Half + 1 + k)] * phase[size_t(k)];
-                peak = std::max(peak, std::fabs(v));
+            // The stretches on both sides of a loud sample.
+            for (qint64 at : {i - 1, i}) {
+                if (at <= done || at - Half + 1 < 0 || at + Half >= n)
+                    continue;
+                done = at;
+                for (const auto &phase : taps) {
+                    float v = 0;
+                    for (int k = 0; k < 2 * Half; ++k)
+                        v += samples[size_t(at - Half + 1 + k)] * phase[size_t(k)];
+                    peak = std::max(peak, std::fabs(v));
+                }
             }
         }
-    }
+        peaks[first == 0 ? 0 : 1] = peak;
+    });
+    const float peak = std::max(peaks[0], peaks[1]);
     return peak > 0 ? 20.0 * std::log10(double(peak)) : LoudnessFigures::Silent;
 }
 
@@ -179,13 +179,15 @@ SoundSpan findSound(const std::vector<float> &mono, int sampleRate)
     if (windows < SoundWindows)
         return span;
     std::vector<double> levels(static_cast<size_t>(windows));
-    for (qint64 w = 0; w < windows; ++w) {
-        double energy = 0;
-        const float *s = mono.data() + w * win;
-        for (qint64 i = 0; i < win; ++i)
-            energy += double(s[i]) * s[i];
-        levels[size_t(w)] = 10.0 * std::log10(energy / double(win) + 1e-12);
-    }
+    inTwoHalves(windows * win, [&](qint64 first, qint64 last) {
+        for (qint64 w = (first + win - 1) / win; w < windows && w * win < last; ++w) {
+            double energy = 0;
+            const float *s = mono.data() + w * win;
+            for (qint64 i = 0; i < win; ++i)
+                energy += double(s[i]) * s[i];
+            levels[size_t(w)] = 10.0 * std::log10(energy / double(win) + 1e-12);
+        }
+    });
     // The noise floor: the level the quietest tenth of the recording stays under.
     std::vector<double> sorted = levels;
     auto tenth = sorted.begin() + qsizetype(sorted.size() / 10);
@@ -320,8 +322,10 @@ AudioEditResult editAudioFile(const QString &input, const QString &output, const
             auto raise = [&](double db) {
                 r.gainDb += db;
                 const float gain = float(dbToGain(db));
-                for (float &s : kept)
-                    s *= gain;
+                inTwoHalves(qint64(kept.size()), [&](qint64 first, qint64 last) {
+                    for (qint64 i = first; i < last; ++i)
+                        kept[size_t(i)] *= gain;
+                });
                 return limitPeaks(kept, SampleCeiling, rate);
             };
             bool limited = raise(TargetLoudnessLufs - before.integratedLufs);

@@ -1,7 +1,7 @@
 #include "platform/audio/Mp3Encoder.h"
+#include "platform/audio/LameSettings.h"
 
 #include <QFile>
-#include <lame/lame.h>
 
 #include <vector>
 
@@ -52,6 +52,26 @@ struct Mp3Encoder::Impl
     }
 };
 
+void configureLame(lame_global_flags *lame, int inputRate, int outputRate, int channels, int bitrateKbps,
+                   bool infoFrame)
+{
+    lame_set_in_samplerate(lame, inputRate);
+    lame_set_out_samplerate(lame, outputRate);
+    lame_set_num_channels(lame, channels);
+    lame_set_mode(lame, channels == 1 ? MONO : JOINT_STEREO);
+    lame_set_VBR(lame, vbr_off);
+    lame_set_brate(lame, bitrateKbps);
+    // 7 leaves out the noise-shaping search, which moves quantisation noise under the masking
+    // threshold when bits are scarce. At 128 kbit/s for one channel of speech they are not:
+    // the decoded speech differs from the source by the same amount either way, and encoding
+    // takes 40 % less time (the largest part of trimming and levelling a recording).
+    lame_set_quality(lame, 7);
+    // The info frame carries the frame count and the encoder delay, so players show
+    // the exact duration and trim the padding.
+    lame_set_bWriteVbrTag(lame, infoFrame ? 1 : 0);
+    lame_set_write_id3tag_automatic(lame, 0);
+}
+
 Mp3Encoder::Mp3Encoder() : d(std::make_unique<Impl>()) {}
 
 Mp3Encoder::~Mp3Encoder()
@@ -84,21 +104,7 @@ bool Mp3Encoder::open(const QString &path, int inputRate, int outputRate, int ch
     d->lame = lame_init();
     if (!d->lame)
         return fail(QStringLiteral("the MP3 encoder could not be initialised"));
-    lame_set_in_samplerate(d->lame, inputRate);
-    lame_set_out_samplerate(d->lame, outputRate);
-    lame_set_num_channels(d->lame, channels);
-    lame_set_mode(d->lame, channels == 1 ? MONO : JOINT_STEREO);
-    lame_set_VBR(d->lame, vbr_off);
-    lame_set_brate(d->lame, bitrateKbps);
-    // 7 leaves out the noise-shaping search, which moves quantisation noise under the masking
-    // threshold when bits are scarce. At 128 kbit/s for one channel of speech they are not:
-    // the decoded speech differs from the source by the same amount either way, and encoding
-    // takes 40 % less time (the largest part of trimming and levelling a recording).
-    lame_set_quality(d->lame, 7);
-    // The info frame carries the frame count and the encoder delay, so players show
-    // the exact duration and trim the padding.
-    lame_set_bWriteVbrTag(d->lame, 1);
-    lame_set_write_id3tag_automatic(d->lame, 0);
+    configureLame(d->lame, inputRate, outputRate, channels, bitrateKbps, true);
     if (lame_init_params(d->lame) < 0)
         return fail(QStringLiteral("unsupported MP3 format (%1 Hz, %2 kbit/s, %3 channels)")
                         .arg(outputRate).arg(bitrateKbps).arg(channels));
