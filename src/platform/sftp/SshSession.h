@@ -79,8 +79,9 @@ private:
     // The host key types the server offers, read from its greeting on a connection of its own.
     QStringList offeredHostKeyTypes(const SshSettings &s, Clock::time_point deadline);
     void closeChannel(Clock::time_point deadline);
-    // What the server wrote to the channel's error stream, if anything (read without waiting).
+    // The server's program behind the channel has ended (end of input or an exit status).
     bool serverProgramEnded();
+    // What the server wrote to the channel's error stream, if anything (read without waiting).
     QString channelErrorText();
     QString libraryError() const;
 
