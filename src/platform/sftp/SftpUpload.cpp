@@ -235,7 +235,7 @@ bool SftpUploadJob::sendWrite(QByteArray &out, int i)
     putString(out, e.handle);
     put64(out, quint64(e.sent));
     putString(out, piece);
-    m_pending[id] = Pending{Req::Write, i, quint32(n), e.sent};
+    m_pending[id] = Pending{Req::Write, i, quint32(n), e.sent, WriteWindow::Clock::now()};
     e.sent += n;
     ++e.pendingWrites;
     ++m_writesInFlight;
@@ -334,7 +334,7 @@ void SftpUploadJob::produce(QByteArray &out, qsizetype budget)
             Entry &e = m_entries[i];
             if (e.state != FileState::Writing || (e.isPage && !m_companionsPlaced))
                 continue;
-            while (e.sent < e.file.size && m_writesInFlight < MaxWritesInFlight && out.size() < budget) {
+            while (e.sent < e.file.size && m_writesInFlight < m_window.limit() && out.size() < budget) {
                 if (!sendWrite(out, i)) {
                     if (m_phase == Phase::Cleanup)
                         return;
@@ -355,7 +355,7 @@ void SftpUploadJob::produce(QByteArray &out, qsizetype budget)
                 send(out, FXP_CLOSE, b, Req::Close, i);
                 e.local.reset();
             }
-            if (m_writesInFlight >= MaxWritesInFlight)
+            if (m_writesInFlight >= m_window.limit())
                 break;
         }
     }
@@ -693,6 +693,7 @@ void SftpUploadJob::resetConversation()
     m_queued.clear();
     m_in.clear();
     m_writesInFlight = 0;
+    m_window.restart();
     m_helloSent = false;
     m_sweep = Sweep::Done;   // the folder's handle went with the connection; another day
     m_staleToRemove.clear();
@@ -854,6 +855,7 @@ void SftpUploadJob::onStatus(const Pending &p, quint32 code, const QString &mess
         --e->pendingWrites;
         --m_writesInFlight;
         if (code == FX_OK) {
+            m_window.answered(p.length, p.sentAt, WriteWindow::Clock::now());
             e->acked += p.length;
             m_acked += p.length;
             e->ackedAhead[p.offset] = p.length;

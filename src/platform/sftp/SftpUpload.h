@@ -8,6 +8,7 @@
 // the data streaming behind them, one round of renames.
 #include "platform/SftpClient.h"
 #include "platform/sftp/ReadAhead.h"
+#include "platform/sftp/WriteWindow.h"
 
 #include <QByteArray>
 #include <QString>
@@ -140,7 +141,8 @@ public:
     int staleRemoved() const { return m_staleRemoved; }
 
     static constexpr quint32 WriteChunk = 64 * 1024;
-    static constexpr int MaxWritesInFlight = 64;
+    // Writes in flight: from the floor, as many as the link needs (see WriteWindow).
+    static constexpr int MinWritesInFlight = 16, MaxWritesInFlight = 64;
     // A temporary file this old belongs to an upload that died: no live upload stalls this long.
     static constexpr qint64 StaleAfterSeconds = 10 * 60;
     // The folder is looked through for them at most this often (a marker file on the server
@@ -179,7 +181,14 @@ private:
     };
     enum class Req { Version, FolderStat, FileStat, Open, Write, SetStat, Close, Rename, Remove, Unplace,
                      ClaimCheck, ResumeStat, MarkerStat, MarkerOpen, MarkerClose, OpenDir, ReadDir, CloseDir, RemoveStale };
-    struct Pending { Req kind; int entry; quint32 length = 0; qint64 offset = 0; };
+    struct Pending
+    {
+        Req kind;
+        int entry;
+        quint32 length = 0;
+        qint64 offset = 0;
+        WriteWindow::Clock::time_point sentAt{};   // writes only
+    };
     void resetConversation();
     void restartSurvey();
 
@@ -234,6 +243,7 @@ private:
     quint32 m_nextId = 1;
     std::map<quint32, Pending> m_pending;
     int m_writesInFlight = 0;
+    WriteWindow m_window{MinWritesInFlight, MaxWritesInFlight, WriteChunk};
     QByteArray m_in;
     qint64 m_total = 0, m_acked = 0;
     int m_skipped = 0;
