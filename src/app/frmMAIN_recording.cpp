@@ -3,6 +3,7 @@
 
 #include "app/widgets/LevelMeter.h"
 #include "audio/RecordingText.h"
+#include "message/VoiceFormat.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -19,9 +20,6 @@ namespace parlivo {
 
 namespace {
 
-constexpr int FileSampleRate = 44100;
-constexpr int FileBitrateKbps = 128;
-constexpr int FileChannels = 1;
 constexpr int BlockMilliseconds = 1000;
 
 // Follows the recording panel on and off screen so the meter runs only while it can be seen.
@@ -199,8 +197,8 @@ void frmMAIN::cmdRecRecord_Click()
         IssueAudioFileName();
     draft.my_recording = txtRecFilename->text();
 
-    AudioFile->setMp3Output(FileSampleRate, FileBitrateKbps, FileChannels);
-    AudioRecord->setFormat(FileSampleRate, FileChannels);
+    AudioFile->setMp3Output(voice_format::SampleRate, voice_format::BitrateKbps, voice_format::Channels);
+    AudioRecord->setFormat(voice_format::SampleRate, voice_format::Channels);
     AudioFile->createFile(draft.my_recording, 0);
     if (AudioFile->openStatus() < 0) {
         const QString why = AudioFile->lastError();

@@ -2,6 +2,7 @@
 
 #include "audio/Captions.h"
 #include "platform/audio/AudioDecoder.h"
+#include "message/VoiceFormat.h"
 #include "platform/audio/Mp3MonoFile.h"
 
 #include <QFile>
@@ -17,8 +18,6 @@ namespace parlivo {
 
 namespace {
 
-constexpr int OutputRate = 44100;
-constexpr int OutputKbps = 128;
 constexpr int WindowMs = 10;
 // A sound must last this many windows: the click of the mouse at the start and the reach
 // for Stop at the end are shorter than any syllable.
@@ -60,7 +59,7 @@ double dbToGain(double db)
 bool writeMp3(const QString &path, const float *samples, qint64 count, int inputRate, QString *error)
 {
     const QString part = path + QStringLiteral(".part");
-    if (!encodeMonoMp3File(part, samples, count, inputRate, OutputRate, OutputKbps, error)) {
+    if (!encodeMonoMp3File(part, samples, count, inputRate, voice_format::SampleRate, voice_format::BitrateKbps, error)) {
         QFile::remove(part);
         return false;
     }

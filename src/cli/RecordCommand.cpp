@@ -5,6 +5,7 @@
 
 #include "audio/AudioEdit.h"
 #include "audio/RecordingText.h"
+#include "message/VoiceFormat.h"
 #include "platform/Factories.h"
 #include "platform/audio/Mp3FileWriter.h"
 #include "platform/audio/QtAudioRecorder.h"
@@ -123,8 +124,8 @@ int record(const RecordOptions &o)
     }
     recorder.selectDevice(device);
 
-    writer.setMp3Output(44100, 128, 1);
-    recorder.setFormat(44100, 1);
+    writer.setMp3Output(voice_format::SampleRate, voice_format::BitrateKbps, voice_format::Channels);
+    recorder.setFormat(voice_format::SampleRate, voice_format::Channels);
     writer.createFile(o.output, 0);
     if (writer.openStatus() < 0)
         return failure(recordingNotStartedText(writer.lastError()));
