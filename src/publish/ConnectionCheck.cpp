@@ -1,6 +1,7 @@
 #include "ConnectionCheck.h"
 
 #include "platform/SftpClient.h"
+#include "publish/ClientSettings.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -92,15 +93,7 @@ void ConnectionCheck::start(SftpClient *client, const PublishConfig &config)
     });
     m_connections << connect(client, &SftpClient::Connected, this, &ConnectionCheck::onConnected);
     m_connections << connect(client, &SftpClient::Done, this, &ConnectionCheck::onDone);
-    client->setHostname(config.host);
-    client->setPort(config.port);
-    client->setLogin(config.user);
-    client->setPassword(config.password);
-    client->setHostKeyFingerprint(config.hostKey);
-    client->setKnownHostsFile(config.knownHosts);
-    client->setUseAgent(config.useAgent);
-    client->setIdentityFile(config.identity);
-    client->setPassphrase(m_passphrase);
+    applyConnectionSettings(*client, config, m_passphrase);
     client->connectToServer();
 }
 
@@ -218,10 +211,11 @@ void ConnectionCheck::checkPage()
     });
 }
 
-void ConnectionCheck::end(bool ok)
+// Lets go of the client: nothing it says afterwards reaches this check.
+bool ConnectionCheck::stop()
 {
     if (!m_running)
-        return;
+        return false;
     m_running = false;
     m_waitingForPassphrase = false;
     for (const auto &c : m_connections)
@@ -229,7 +223,13 @@ void ConnectionCheck::end(bool ok)
     m_connections.clear();
     if (m_client && m_client->isBusy())
         m_client->disconnectFromServer();
-    Q_EMIT finished(ok);
+    return true;
+}
+
+void ConnectionCheck::end(bool ok)
+{
+    if (stop())
+        Q_EMIT finished(ok);
 }
 
 void ConnectionCheck::cancel()
@@ -238,15 +238,7 @@ void ConnectionCheck::cancel()
         m_reply.clear();
         r->abort();
     }
-    if (!m_running)
-        return;
-    m_running = false;
-    m_waitingForPassphrase = false;
-    for (const auto &c : m_connections)
-        disconnect(c);
-    m_connections.clear();
-    if (m_client && m_client->isBusy())
-        m_client->disconnectFromServer();
+    stop();
 }
 
 } // namespace parlivo

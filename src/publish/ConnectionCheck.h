@@ -53,6 +53,7 @@ private:
     void onDone(int code, const QString &text);
     void checkPage();
     void end(bool ok);
+    bool stop();   // false when it was not running
 
     SftpClient *m_client = nullptr;
     PublishConfig m_config;

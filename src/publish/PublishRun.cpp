@@ -1,6 +1,7 @@
 #include "PublishRun.h"
 
 #include "platform/SftpClient.h"
+#include "publish/ClientSettings.h"
 
 namespace parlivo {
 
@@ -60,15 +61,7 @@ void PublishRun::start(SftpClient *client, const PublishConfig &config, const QS
         fail(QStringLiteral("Publishing failed: ") + problem + m_keptNote);
         return;
     }
-    client->setHostname(config.host);
-    client->setPort(config.port);
-    client->setLogin(config.user);
-    client->setPassword(config.password);
-    client->setHostKeyFingerprint(config.hostKey);
-    client->setKnownHostsFile(config.knownHosts);
-    client->setUseAgent(config.useAgent);
-    client->setIdentityFile(config.identity);
-    client->setPassphrase(m_passphrase);
+    applyConnectionSettings(*client, config, m_passphrase);
     m_identity = config.identity;
     m_waitingForPassphrase = false;
     if (client->isBusy()) {
