@@ -1,8 +1,8 @@
 #include "audio/AudioEdit.h"
 
 #include "audio/Captions.h"
-#include "platform/audio/AudioDecoder.h"
 #include "message/VoiceFormat.h"
+#include "platform/audio/AudioDecoder.h"
 #include "platform/audio/Mp3MonoFile.h"
 
 #include <QFile>
